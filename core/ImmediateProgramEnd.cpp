@@ -1,0 +1,10 @@
+#include "ImmediateProgramEnd.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void ImmediateProgramEnd::endNow()
+{
+    std::fflush(nullptr);
+    std::_Exit(0);
+}

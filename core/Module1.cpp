@@ -1,0 +1,89 @@
+#include "Module1.h"
+
+#include "AppError.h"
+#include "SettingsStore.h"
+
+#include <limits>
+
+namespace {
+
+// Minutes are stored as plain decimal text; anything else (empty, garbage, out of range)
+// reads as 0 so that a damaged file can never grant unlimited time (-1).
+qint32 minutesFromText(const QString &text)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok, 10);
+    if (!ok || value < std::numeric_limits<qint32>::min() ||
+        value > std::numeric_limits<qint32>::max())
+        return 0;
+    return static_cast<qint32>(value);
+}
+
+} // namespace
+
+Module1 &module1()
+{
+    static Module1 table;
+    return table;
+}
+
+QString Module1::key(const char *prefix, int slot)
+{
+    return QLatin1String(prefix) + QString::number(slot);
+}
+
+void Module1::reset()
+{
+    accounts = {};
+    accountCount = 0;
+    loggedOnIndex = 0;
+    sessionMinutes = 0;
+}
+
+void Module1::LoadAccounts()
+{
+    Q_ASSERT(m_store);
+    accountCount = 0;
+    const QString first = m_store->value(Section, key("user", 1));
+    accountCount = 1;
+    if (first.isEmpty()) {
+        accounts[1] = AccountSlot{AdminId, FirstRunPassword, -1, FirstRunDate, -1};
+        return;
+    }
+    for (int n = 1;; ++n) {
+        AccountSlot &slot = accounts[n];
+        slot.userId = m_store->value(Section, key("user", n));
+        slot.password = m_store->value(Section, key("pswd", n));
+        slot.minsPerDay = minutesFromText(m_store->value(Section, key("mins", n)));
+        slot.lastDate = m_store->value(Section, key("date", n));
+        slot.minsLeft = minutesFromText(m_store->value(Section, key("left", n)));
+        if (n == MaxAccounts)
+            return;
+        if (m_store->value(Section, key("user", n + 1)).isEmpty())
+            return;
+        accountCount = static_cast<qint16>(n + 1);
+    }
+}
+
+void Module1::SaveAccounts()
+{
+    Q_ASSERT(m_store);
+    SettingsStore::KeyValues values;
+    const int count = qBound(0, int(accountCount), MaxAccounts);
+    for (int n = 1; n <= count; ++n) {
+        const AccountSlot &slot = accounts[n];
+        values.append({key("user", n), slot.userId});
+        values.append({key("pswd", n), slot.password});
+        values.append({key("mins", n), QString::number(slot.minsPerDay)});
+        values.append({key("date", n), slot.lastDate});
+        values.append({key("left", n), QString::number(slot.minsLeft)});
+    }
+    m_store->replaceSection(Section, values);
+}
+
+AccountSlot &Module1::loggedOnSlot()
+{
+    if (loggedOnIndex < 1 || loggedOnIndex > MaxAccounts)
+        throw AppError(9, QStringLiteral("Subscript out of range"));
+    return accounts[loggedOnIndex];
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "AccountSlot.h"
+
+#include <QtGlobal>
+#include <array>
+
+class SettingsStore;
+
+// The account table shared by every window, with its load from and save to the settings store.
+class Module1
+{
+public:
+    static constexpr int MaxAccounts = 10;
+    static inline const QString AppName = QStringLiteral("TimoraV2");
+    static inline const QString Section = QStringLiteral("SecData");
+    static inline const QString AdminId = QStringLiteral("ADMINISTRATOR");
+    static inline const QString FirstRunPassword = QStringLiteral("QUIVERLANTERN");
+    static inline const QString FirstRunDate = QStringLiteral("01/01/1998");
+
+    // Slots 1..10 are the accounts; slot 0 is never used.
+    std::array<AccountSlot, MaxAccounts + 1> accounts{};
+    qint16 accountCount = 0;
+    qint16 loggedOnIndex = 0;
+    qint32 sessionMinutes = 0;
+
+    // The store that LoadAccounts and SaveAccounts use; set once at start-up.
+    void setStore(SettingsStore *store) { m_store = store; }
+    SettingsStore *store() const { return m_store; }
+
+    // Fills the table from the store, or puts the first-run administrator into slot 1.
+    void LoadAccounts();
+    // Rewrites the store's section from slots 1..accountCount. Throws AppError on failure.
+    void SaveAccounts();
+
+    // The logged-on slot; throws AppError (9, subscript out of range) when none is valid.
+    AccountSlot &loggedOnSlot();
+
+    // Back to the empty table of program start (for tests and a fresh run).
+    void reset();
+
+    static QString key(const char *prefix, int slot);
+
+private:
+    SettingsStore *m_store = nullptr;
+};
+
+// The one account table of the running program.
+Module1 &module1();

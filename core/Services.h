@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QIcon>
+#include <functional>
+#include <memory>
+
+class ClockChangeSource;
+class Disabler;
+class LogonGate;
+class MessageBoxes;
+class ProgramEnd;
+class ProgramStarter;
+class Today;
+class TrayIcon;
+class QObject;
+
+// The program's ties to the world outside its windows, set once at start-up; tests set fakes.
+struct Services
+{
+    MessageBoxes *messages = nullptr;
+    ProgramEnd *programEnd = nullptr;
+    ProgramStarter *starter = nullptr;
+    Today *today = nullptr;
+    LogonGate *logon = nullptr;
+
+    std::function<std::unique_ptr<Disabler>()> makeDisabler;
+    std::function<TrayIcon *(QObject *parent)> makeTrayIcon;
+    std::function<ClockChangeSource *(QObject *parent)> makeClockChangeSource;
+
+    // Today's date as stored date text.
+    QString todayText() const;
+    // The program's own icon (hourglass), for windows and the tray.
+    static QIcon appIcon();
+};
+
+Services &services();

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "Today.h"
+
+class SystemToday : public Today
+{
+public:
+    QDate date() const override { return QDate::currentDate(); }
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+// Window layouts are designed in twips; 15 twips make one logical pixel at 96 DPI.
+class Twips
+{
+public:
+    static constexpr int perPixel = 15;
+    static int px(int twips);
+    static QRect rect(int left, int top, int width, int height);
+    static QSize size(int width, int height);
+    static void place(QWidget *widget, int left, int top, int width, int height);
+};

@@ -1,0 +1,314 @@
+#include "frmLogon.h"
+
+#include "about/frmAbout.h"
+#include "admin/frmAdmin.h"
+#include "core/AppError.h"
+#include "core/Disabler.h"
+#include "core/MessageBoxes.h"
+#include "core/Module1.h"
+#include "core/Services.h"
+#include "core/Twips.h"
+#include "session/frmActive.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QPointer<frmLogon> s_instance;
+
+constexpr int GuardIntervalMs = 2000;
+
+} // namespace
+
+frmLogon &frmLogon::instance()
+{
+    if (!s_instance) {
+        s_instance = new frmLogon();
+        s_instance->Form_Load();
+    }
+    return *s_instance;
+}
+
+bool frmLogon::exists()
+{
+    return !s_instance.isNull();
+}
+
+void frmLogon::release()
+{
+    if (s_instance) {
+        if (services().logon == s_instance.data())
+            services().logon = nullptr;
+        s_instance->deleteLater();
+    }
+    s_instance = nullptr;
+}
+
+frmLogon::frmLogon()
+{
+    setObjectName(QStringLiteral("frmLogon"));
+    setWindowTitle(QStringLiteral("System Logon"));
+    // A fixed-size tool window: small caption, no minimise, maximise or close box.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowIcon(Services::appIcon());
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    mnuAbout = menuBar->addAction(QStringLiteral("&About"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    cmdExit = menuBar->addAction(QStringLiteral("E&xit"));
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(Twips::size(5445, 3195));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menuBar);
+    layout->addWidget(client);
+
+    txtUser = new QLineEdit(client);
+    txtUser->setObjectName(QStringLiteral("txtUser"));
+    txtUser->setToolTip(QStringLiteral("Enter your UserId"));
+    Twips::place(txtUser, 1080, 600, 2055, 285);
+
+    txtPassword = new QLineEdit(client);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setToolTip(QStringLiteral("Enter your password (It will not be shown)"));
+    // Typed characters are drawn in the box's own background colour, so nothing shows.
+    QPalette hidden = txtPassword->palette();
+    hidden.setColor(QPalette::Text, hidden.color(QPalette::Base));
+    txtPassword->setPalette(hidden);
+    Twips::place(txtPassword, 1080, 1080, 2055, 285);
+
+    cmdLogOn = new QPushButton(QStringLiteral("&Log On"), client);
+    cmdLogOn->setObjectName(QStringLiteral("cmdLogOn"));
+    cmdLogOn->setToolTip(QStringLiteral("Press this after you enter your User Id and Password"));
+    cmdLogOn->setAutoDefault(false);
+    cmdLogOn->setDefault(false);
+    Twips::place(cmdLogOn, 1650, 2280, 1215, 495);
+
+    Label1 = new QLabel(QStringLiteral("User"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setBuddy(txtUser);
+    Twips::place(Label1, 600, 600, 375, 255);
+
+    Label2 = new QLabel(QStringLiteral("PassWord"), client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setBuddy(txtPassword);
+    Twips::place(Label2, 240, 1080, 855, 255);
+
+    txtUser->setAccessibleName(QStringLiteral("User"));
+    txtPassword->setAccessibleName(QStringLiteral("PassWord"));
+
+    Image1 = new QLabel(client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(Services::appIcon().pixmap(48, 48));
+    Image1->setScaledContents(true);
+    Twips::place(Image1, 3885, 195, 1170, 1365);
+
+    setTabOrder(txtUser, txtPassword);
+    setTabOrder(txtPassword, cmdLogOn);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(GuardIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &frmLogon::Timer1_Timer);
+    Timer1->start();
+
+    Disable1 = services().makeDisabler();
+
+    connect(cmdLogOn, &QPushButton::clicked, this, &frmLogon::cmdLogOn_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmLogon::mnuAbout_Click);
+    connect(cmdExit, &QAction::triggered, this, &frmLogon::cmdExit_Click);
+
+    setFixedSize(sizeHint());
+    services().logon = this;
+}
+
+frmLogon::~frmLogon()
+{
+    if (services().logon == this)
+        services().logon = nullptr;
+}
+
+void frmLogon::Form_Load()
+{
+    module1().LoadAccounts();
+}
+
+void frmLogon::refuse(const QString &text)
+{
+    services().messages->show(text);
+    txtUser->clear();
+    txtPassword->clear();
+    txtUser->setFocus();
+}
+
+void frmLogon::cmdLogOn_Click()
+{
+    if (txtUser->text().isEmpty()) {
+        txtUser->setFocus();
+        return;
+    }
+    if (txtPassword->text().isEmpty()) {
+        txtPassword->setFocus();
+        return;
+    }
+    txtUser->setText(txtUser->text().toUpper());
+    txtPassword->setText(txtPassword->text().toUpper());
+
+    Module1 &table = module1();
+    int match = 0;
+    for (int i = 1; i <= table.accountCount && i <= Module1::MaxAccounts; ++i) {
+        if (txtUser->text() == table.accounts[i].userId &&
+            txtPassword->text() == table.accounts[i].password) {
+            match = i;
+            break;
+        }
+    }
+    if (match == 0) {
+        services().messages->show(QStringLiteral("Invalid UserId/Password"));
+        txtPassword->clear();
+        txtUser->setFocus();
+        return;
+    }
+
+    table.loggedOnIndex = static_cast<qint16>(match);
+    AccountSlot &slot = table.accounts[match];
+    const bool isAdministrator = slot.userId == Module1::AdminId;
+
+    // An allowance of 0 minutes a day disables the account; the administrator is never
+    // locked out this way, since its time is not counted.
+    if (slot.minsPerDay == 0 && !isAdministrator) {
+        refuse(QStringLiteral("Sorry, your UserID has been disabled. See your administrator"));
+        return;
+    }
+
+    const QString today = services().todayText();
+    if (today == slot.lastDate) {
+        if (slot.minsLeft == 0) {
+            refuse(QStringLiteral("Sorry, no time left today"));
+            return;
+        }
+        slot.lastDate = today;
+        table.sessionMinutes = slot.minsLeft;
+        slot.minsLeft = 0;
+    } else {
+        slot.minsLeft = 0;
+        table.sessionMinutes = slot.minsPerDay;
+        slot.lastDate = today;
+    }
+    if (isAdministrator)
+        slot.minsLeft = -1;
+
+    Timer1->stop();
+    try {
+        table.SaveAccounts();
+    } catch (const AppError &error) {
+        services().messages->show(QStringLiteral("Error ") + QString::number(error.number()) +
+                                  QLatin1Char(' ') + error.description());
+    }
+
+    setWindowState(Qt::WindowMinimized);
+    hide();
+    txtUser->clear();
+    txtPassword->clear();
+
+    if (isAdministrator)
+        frmAdmin::instance().Show();
+    else
+        frmActive::instance().Show();
+}
+
+void frmLogon::mnuAbout_Click()
+{
+    frmAbout::instance().Show();
+}
+
+void frmLogon::cmdExit_Click()
+{
+    close();
+}
+
+void frmLogon::Timer1_Timer()
+{
+    Timer1->stop();
+    Timer1->start();
+}
+
+void frmLogon::Form_Resize()
+{
+    const Qt::WindowStates state = windowState();
+    const bool normal = !(state & (Qt::WindowMinimized | Qt::WindowMaximized));
+    if (Disable1)
+        Disable1->setSwitches(normal);
+    txtUser->setFocus();
+}
+
+void frmLogon::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Timer1->stop();
+    if (Disable1)
+        Disable1->setSwitches(false);
+    if (s_instance == this)
+        s_instance = nullptr;
+    if (services().logon == this)
+        services().logon = nullptr;
+    if (Disable1)
+        Disable1->shutDown();
+}
+
+void frmLogon::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmLogon::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        Form_Resize();
+    }
+}
+
+void frmLogon::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+    deleteLater();
+    // The program ends with the logon window unless the About window is still open.
+    if (!frmAbout::exists() || !frmAbout::instance().isVisible())
+        QCoreApplication::quit();
+}
+
+void frmLogon::bringBack()
+{
+    setVisible(true);
+    Timer1->start();
+    setWindowState(Qt::WindowNoState);
+    module1().loggedOnIndex = 0;
+}
+
+void frmLogon::forget()
+{
+    if (s_instance == this)
+        s_instance = nullptr;
+    if (services().logon == this)
+        services().logon = nullptr;
+}

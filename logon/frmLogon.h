@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/LogonGate.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class Disabler;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QAction;
+
+// The start-up window "System Logon": the only way into the machine.
+class frmLogon : public QWidget, public LogonGate
+{
+    Q_OBJECT
+public:
+    static frmLogon &instance();
+    static bool exists();
+    static void release();
+
+    ~frmLogon() override;
+
+    // Handlers, named after their controls and events.
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void cmdLogOn_Click();
+    void mnuAbout_Click();
+    void cmdExit_Click();
+    void Timer1_Timer();
+
+    // LogonGate
+    void bringBack() override;
+    void forget() override;
+
+    QLineEdit *txtUser = nullptr;
+    QLineEdit *txtPassword = nullptr;
+    QPushButton *cmdLogOn = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Image1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    std::unique_ptr<Disabler> Disable1;
+    QMenuBar *menuBar = nullptr;
+    QAction *mnuAbout = nullptr;
+    QAction *cmdExit = nullptr;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    frmLogon();
+    void refuse(const QString &text);
+
+    bool m_shownOnce = false;
+    bool m_unloaded = false;
+};

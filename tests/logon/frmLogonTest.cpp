@@ -1,0 +1,280 @@
+#include "logon/frmLogon.h"
+#include "about/frmAbout.h"
+#include "admin/frmAdmin.h"
+#include "core/DateText.h"
+#include "core/Module1.h"
+#include "core/Services.h"
+#include "session/frmActive.h"
+#include "tests/support/FakeServices.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+class LogonWindow : public TimoraTest
+{
+protected:
+    frmLogon &open()
+    {
+        frmLogon &w = frmLogon::instance();
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        return w;
+    }
+
+    void logOn(frmLogon &w, const QString &user, const QString &password)
+    {
+        w.txtUser->clear();
+        w.txtPassword->clear();
+        QTest::keyClicks(w.txtUser, user);
+        QTest::keyClicks(w.txtPassword, password);
+        QTest::mouseClick(w.cmdLogOn, Qt::LeftButton);
+    }
+
+    bool sessionShown() const { return frmActive::exists() && frmActive::instance().isVisible(); }
+    bool adminShown() const { return frmAdmin::exists() && frmAdmin::instance().isVisible(); }
+};
+
+TEST_F(LogonWindow, ShowsItsCaptionControlsAndToolTips)
+{
+    frmLogon &w = open();
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("System Logon"));
+    EXPECT_EQ(w.cmdLogOn->text(), QStringLiteral("&Log On"));
+    EXPECT_FALSE(w.cmdLogOn->isDefault());
+    EXPECT_EQ(w.txtUser->toolTip(), QStringLiteral("Enter your UserId"));
+    EXPECT_EQ(w.txtPassword->toolTip(),
+              QStringLiteral("Enter your password (It will not be shown)"));
+    EXPECT_EQ(w.mnuAbout->text(), QStringLiteral("&About"));
+    EXPECT_EQ(w.cmdExit->text(), QStringLiteral("E&xit"));
+    EXPECT_EQ(w.Timer1->interval(), 2000);
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.txtPassword->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(w.txtPassword->palette().color(QPalette::Text),
+              w.txtPassword->palette().color(QPalette::Base));
+    // Tab order: user, password, button.
+    EXPECT_EQ(w.txtUser->nextInFocusChain(), w.txtPassword);
+}
+
+TEST_F(LogonWindow, FirstShowingTurnsTheSwitchesOnAndFocusesTheUserBox)
+{
+    frmLogon &w = open();
+    EXPECT_EQ(disablerLog, QStringList{QStringLiteral("switches on")});
+    EXPECT_TRUE(w.txtUser->hasFocus());
+}
+
+TEST_F(LogonWindow, FirstRunAdministratorLogsOnInAnyCaseAndGetsTheAdministratorWindow)
+{
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("administrator"), QStringLiteral("QuiverLantern"));
+    EXPECT_TRUE(adminShown());
+    EXPECT_FALSE(sessionShown());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.Timer1->isActive());
+    EXPECT_EQ(module1().loggedOnIndex, 1);
+    EXPECT_EQ(module1().sessionMinutes, -1);
+    const auto saved = store.section();
+    EXPECT_EQ(saved.size(), 5);
+    EXPECT_EQ(saved.value(QStringLiteral("mins1")), QStringLiteral("-1"));
+    EXPECT_EQ(saved.value(QStringLiteral("left1")), QStringLiteral("-1"));
+    EXPECT_EQ(saved.value(QStringLiteral("date1")), todayText());
+    EXPECT_TRUE(w.txtUser->text().isEmpty());
+    EXPECT_TRUE(w.txtPassword->text().isEmpty());
+    EXPECT_EQ(disablerLog.last(), QStringLiteral("switches off"));
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(LogonWindow, WrongPasswordIsRefusedAndTheStoreIsUntouched)
+{
+    storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("SECRET"), -1,
+                 QStringLiteral("1/1/2026"), -1);
+    const auto before = store.section();
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("administrator"), QStringLiteral("guess"));
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
+    EXPECT_EQ(w.txtUser->text(), QStringLiteral("ADMINISTRATOR"));
+    EXPECT_TRUE(w.txtPassword->text().isEmpty());
+    EXPECT_TRUE(w.txtUser->hasFocus());
+    EXPECT_EQ(store.section(), before);
+    EXPECT_EQ(store.saves, 0);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(adminShown());
+}
+
+TEST_F(LogonWindow, EmptyBoxesMoveTheFocusWithoutAMessage)
+{
+    frmLogon &w = open();
+    QTest::mouseClick(w.cmdLogOn, Qt::LeftButton);
+    EXPECT_TRUE(w.txtUser->hasFocus());
+    QTest::keyClicks(w.txtUser, QStringLiteral("kid"));
+    QTest::mouseClick(w.cmdLogOn, Qt::LeftButton);
+    EXPECT_TRUE(w.txtPassword->hasFocus());
+    EXPECT_EQ(w.txtUser->text(), QStringLiteral("kid"));
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(LogonWindow, ASameDayLogonContinuesFromTheMinutesLeft)
+{
+    storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("X"), -1, QString(), -1);
+    storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 17);
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_TRUE(sessionShown());
+    EXPECT_FALSE(adminShown());
+    EXPECT_EQ(module1().loggedOnIndex, 2);
+    EXPECT_EQ(module1().sessionMinutes, 17);
+    EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("0"));
+    EXPECT_EQ(store.section().value(QStringLiteral("date2")), todayText());
+}
+
+TEST_F(LogonWindow, ANewDayStartsFromTheFullAllowance)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60,
+                 DateText::fromDate(today.day.addDays(-1)), 0);
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("KID"), QStringLiteral("PW"));
+    EXPECT_TRUE(sessionShown());
+    EXPECT_EQ(module1().sessionMinutes, 60);
+    EXPECT_EQ(store.section().value(QStringLiteral("left1")), QStringLiteral("0"));
+    EXPECT_EQ(store.section().value(QStringLiteral("date1")), todayText());
+}
+
+TEST_F(LogonWindow, ADateInAnotherNotationCountsAsANewDay)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 45, QStringLiteral("2026-12-08"),
+                 3);
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(module1().sessionMinutes, 45);
+}
+
+TEST_F(LogonWindow, NoTimeLeftTodayIsRefusedWithBothBoxesCleared)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 0);
+    const auto before = store.section();
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Sorry, no time left today")});
+    EXPECT_TRUE(w.txtUser->text().isEmpty());
+    EXPECT_TRUE(w.txtPassword->text().isEmpty());
+    EXPECT_TRUE(w.txtUser->hasFocus());
+    EXPECT_EQ(store.section(), before);
+    EXPECT_FALSE(sessionShown());
+    EXPECT_TRUE(w.Timer1->isActive());
+}
+
+TEST_F(LogonWindow, AnAccountWithNoDailyMinutesIsDisabledOnAnyDay)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 0, QStringLiteral("1/1/2020"), 5);
+    storeAccount(2, QStringLiteral("TEEN"), QStringLiteral("PW"), 0, todayText(), 5);
+    const auto before = store.section();
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    logOn(w, QStringLiteral("teen"), QStringLiteral("pw"));
+    const QString disabled =
+        QStringLiteral("Sorry, your UserID has been disabled. See your administrator");
+    EXPECT_EQ(messages.texts(), (QStringList{disabled, disabled}));
+    EXPECT_TRUE(w.txtUser->text().isEmpty());
+    EXPECT_TRUE(w.txtPassword->text().isEmpty());
+    EXPECT_EQ(store.section(), before);
+    EXPECT_FALSE(sessionShown());
+}
+
+TEST_F(LogonWindow, TwoSlotsWithOneUserIdEachLogOnWithTheirOwnPassword)
+{
+    storeAccount(1, QStringLiteral("TWIN"), QStringLiteral("ONE"), 10, QString(), 0);
+    storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("TWO"), 20, QString(), 0);
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("twin"), QStringLiteral("two"));
+    EXPECT_EQ(module1().loggedOnIndex, 2);
+    EXPECT_EQ(module1().sessionMinutes, 20);
+}
+
+TEST_F(LogonWindow, TheFirstOfTwoFullyMatchingSlotsWins)
+{
+    storeAccount(1, QStringLiteral("TWIN"), QStringLiteral("SAME"), 10, QString(), 0);
+    storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("SAME"), 20, QString(), 0);
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("twin"), QStringLiteral("same"));
+    EXPECT_EQ(module1().loggedOnIndex, 1);
+}
+
+TEST_F(LogonWindow, RoutingFollowsTheUserIdNotTheSlot)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    storeAccount(2, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), 60, QString(), 60);
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("Administrator"), QStringLiteral("boss"));
+    EXPECT_TRUE(adminShown());
+    EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("-1"));
+}
+
+TEST_F(LogonWindow, ACountOfZeroRefusesEveryone)
+{
+    frmLogon &w = open();
+    module1().accountCount = 0;
+    logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
+}
+
+TEST_F(LogonWindow, AFailedSaveIsReportedAndTheLogonGoesOn)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    store.failNextSave = true;
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Error 75 ")));
+    EXPECT_TRUE(sessionShown());
+}
+
+TEST_F(LogonWindow, BringingItBackRestoresTheWaitingState)
+{
+    frmLogon &w = open();
+    logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
+    ASSERT_FALSE(w.isVisible());
+    disablerLog.clear();
+    services().logon->bringBack();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(module1().loggedOnIndex, 0);
+    EXPECT_TRUE(disablerLog.contains(QStringLiteral("switches on")));
+    EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
+}
+
+TEST_F(LogonWindow, ExitTurnsTheSwitchesOffThenShutsDown)
+{
+    frmLogon &w = open();
+    disablerLog.clear();
+    w.cmdExit->trigger();
+    EXPECT_EQ(disablerLog,
+              (QStringList{QStringLiteral("switches off"), QStringLiteral("shut-down requested")}));
+    EXPECT_FALSE(frmLogon::exists());
+}
+
+TEST_F(LogonWindow, MinimisingOrMaximisingTurnsTheSwitchesOff)
+{
+    frmLogon &w = open();
+    disablerLog.clear();
+    w.setWindowState(Qt::WindowMaximized);
+    w.setWindowState(Qt::WindowNoState);
+    w.setWindowState(Qt::WindowMinimized);
+    EXPECT_EQ(disablerLog,
+              (QStringList{QStringLiteral("switches off"), QStringLiteral("switches on"),
+                           QStringLiteral("switches off")}));
+}
+
+TEST_F(LogonWindow, TheAboutMenuOpensTheAboutWindow)
+{
+    frmLogon &w = open();
+    w.mnuAbout->trigger();
+    ASSERT_TRUE(frmAbout::exists());
+    EXPECT_TRUE(frmAbout::instance().isVisible());
+    EXPECT_TRUE(w.isVisible());
+}
+
+} // namespace

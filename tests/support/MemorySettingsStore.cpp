@@ -1,0 +1,29 @@
+#include "MemorySettingsStore.h"
+
+#include "core/AppError.h"
+
+QString MemorySettingsStore::value(const QString &section, const QString &key,
+                                   const QString &defaultValue) const
+{
+    const auto s = m_sections.constFind(section);
+    if (s == m_sections.cend())
+        return defaultValue;
+    return s->value(key, defaultValue);
+}
+
+void MemorySettingsStore::replaceSection(const QString &section, const KeyValues &values)
+{
+    if (failNextSave) {
+        failNextSave = false;
+        throw AppError(75, QStringLiteral("Path/File access error: disk full"));
+    }
+    ++saves;
+    lastWrites = values;
+    QMap<QString, QString> fresh;
+    for (const auto &[key, text] : values)
+        fresh.insert(key, text);
+    if (fresh.isEmpty())
+        m_sections.remove(section);
+    else
+        m_sections[section] = fresh;
+}
