@@ -13,6 +13,8 @@ class ProgramStarter;
 class Today;
 class TrayIcon;
 class QObject;
+class Registry;
+class WindowSystem;
 
 // The program's ties to the world outside its windows, set once at start-up; tests set fakes.
 struct Services
@@ -22,6 +24,10 @@ struct Services
     ProgramStarter *starter = nullptr;
     Today *today = nullptr;
     LogonGate *logon = nullptr;
+    // The desktop's windows, for the logon window's foreground guard.
+    WindowSystem *windowSystem = nullptr;
+    // The machine-wide registry that tells where System Information lies.
+    Registry *registry = nullptr;
 
     std::function<std::unique_ptr<Disabler>()> makeDisabler;
     std::function<TrayIcon *(QObject *parent)> makeTrayIcon;
