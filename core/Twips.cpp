@@ -22,3 +22,12 @@ void Twips::place(QWidget *widget, int left, int top, int width, int height)
 {
     widget->setGeometry(rect(left, top, width, height));
 }
+
+void Twips::fitLeft(QWidget *widget)
+{
+    const int wanted = widget->sizeHint().width();
+    QRect r = widget->geometry();
+    if (wanted > r.width())
+        r.setLeft(qMax(0, r.right() + 1 - wanted));
+    widget->setGeometry(r);
+}

@@ -106,6 +106,8 @@ frmLogon::frmLogon()
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setBuddy(txtPassword);
     Twips::place(Label2, 240, 1080, 855, 255);
+    Twips::fitLeft(Label1);
+    Twips::fitLeft(Label2);
 
     txtUser->setAccessibleName(QStringLiteral("User"));
     txtPassword->setAccessibleName(QStringLiteral("PassWord"));
