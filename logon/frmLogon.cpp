@@ -4,6 +4,7 @@
 #include "admin/frmAdmin.h"
 #include "core/AppError.h"
 #include "core/Disabler.h"
+#include "core/ForegroundGuard.h"
 #include "core/MessageBoxes.h"
 #include "core/Module1.h"
 #include "core/Services.h"
@@ -116,6 +117,7 @@ frmLogon::frmLogon()
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(Services::appIcon().pixmap(48, 48));
     Image1->setScaledContents(true);
+    Image1->setAccessibleName(QStringLiteral("TimoraDesk"));
     Twips::place(Image1, 3885, 195, 1170, 1365);
 
     setTabOrder(txtUser, txtPassword);
@@ -245,6 +247,12 @@ void frmLogon::cmdExit_Click()
 void frmLogon::Timer1_Timer()
 {
     Timer1->stop();
+    // Any window in front whose title is not allowed is asked to close.
+    if (WindowSystem *windows = services().windowSystem) {
+        if (!m_guard || !m_guard->watches(*windows))
+            m_guard = std::make_unique<ForegroundGuard>(*windows);
+        m_guard->tick();
+    }
     Timer1->start();
 }
 
