@@ -1,12 +1,23 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 
-// The administrator window: the account editor.
+class Calendar;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The administrator window "Administrator": a grid of the ten account slots, in which accounts
+// are created, changed, deleted and saved, with a calendar for picking last-logon dates.
 class frmAdmin : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int Rows = 10;
+
     static frmAdmin &instance();
     static bool exists();
     static void release();
@@ -14,6 +25,56 @@ public:
     // Loads the window on first use and shows it, modeless.
     void Show();
 
+    // Handlers, named after their controls and events.
+    void Form_Load();
+    void FillGrid();
+    void cmdSave_Click();
+    void cmdReload_Click();
+    void cmdLogoff_Click();
+    void Form_Unload();
+    void cmdExit_Click();
+    void txtDate_Change(int index);
+    void Calendar1_Click();
+    void Calendar1_LostFocus();
+
+    QFrame *frmAdminx = nullptr;
+    // Grid row i shows account slot i + 1.
+    std::array<QCheckBox *, Rows> chkDel{};
+    std::array<QLineEdit *, Rows> txtUser{};
+    std::array<QLineEdit *, Rows> txtPassword{};
+    std::array<QLineEdit *, Rows> txtMins{};
+    std::array<QLineEdit *, Rows> txtLeft{};
+    std::array<QLineEdit *, Rows> txtDate{};
+    QLabel *Label6 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label4 = nullptr;
+    QPushButton *cmdReload = nullptr;
+    QPushButton *cmdSave = nullptr;
+    QPushButton *cmdLogoff = nullptr;
+    QPushButton *cmdExit = nullptr;
+    QLabel *InErrMsg = nullptr;
+    Calendar *Calendar1 = nullptr;
+
+    // The grid row whose date field the calendar writes into.
+    qint16 dateRow = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     frmAdmin();
+    void buildGrid();
+    void buildButtons();
+    void buildCalendar();
+
+    void openCalendar(int row);
+    bool rowIsEmpty(int row) const;
+    // Reports a failed check in the message line and puts the focus on the field at fault.
+    void refuse(const QString &text, int row, QLineEdit *field);
+    void rebuildAccountTable();
+
+    bool m_unloaded = false;
 };

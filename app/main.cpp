@@ -1,15 +1,23 @@
+#include "app/ReadyProbe.h"
+#include "core/CursorBlinkLimit.h"
 #include "core/ImmediateProgramEnd.h"
 #include "core/Module1.h"
 #include "core/QtMessageBoxes.h"
 #include "core/QtProgramStarter.h"
 #include "core/QtTrayIcon.h"
 #include "core/Services.h"
-#include "core/SimulatedDisabler.h"
+#include "core/SimulatedPowerBackend.h"
 #include "core/SystemToday.h"
+#include "core/linux/IniRegistry.h"
 #include "core/linux/IniSettingsStore.h"
+#include "core/linux/LinuxDisabler.h"
+#include "core/linux/LogindPowerBackend.h"
+#include "core/linux/TimerFdClockSource.h"
+#include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
 
 #include <QApplication>
+#include <QLineEdit>
 
 int main(int argc, char *argv[])
 {
@@ -21,26 +29,43 @@ int main(int argc, char *argv[])
                                             .arg(TIMORA_VERSION_PATCH));
     QApplication::setWindowIcon(Services::appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    // Text cursors stop blinking a while after the last input, so an idle window sleeps.
+    CursorBlinkLimit cursorBlink;
 
     IniSettingsStore store;
     QtMessageBoxes messages;
     ImmediateProgramEnd programEnd;
     QtProgramStarter starter;
     SystemToday today;
+    IniRegistry registry;
 
     Services &s = services();
     s.messages = &messages;
     s.programEnd = &programEnd;
     s.starter = &starter;
     s.today = &today;
-    s.makeDisabler = [] {
-        return std::make_unique<SimulatedDisabler>();
+    s.registry = &registry;
+    X11WindowSystem windowSystem;
+    s.windowSystem = &windowSystem;
+    s.makeDisabler = []() -> std::unique_ptr<Disabler> {
+#ifdef TIMORA_SIMULATE_POWER
+        // Takes no power hold and only says what it would do, one line for every call.
+        return std::make_unique<LinuxDisabler>(std::make_unique<SimulatedPowerBackend>(), stderr);
+#else
+        return std::make_unique<LinuxDisabler>(std::make_unique<LogindPowerBackend>());
+#endif
     };
     s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
         return new QtTrayIcon(Services::appIcon(), parent);
     };
+    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
+        return new TimerFdClockSource(parent);
+    };
     module1().setStore(&store);
 
+    // The start-up benchmark's timestamp; without TIMORA_BENCH_READY=1 nothing is watched.
+    if (ReadyProbe::wanted())
+        ReadyProbe::watch(frmLogon::instance().txtUser);
     frmLogon::instance().show();
     return app.exec();
 }

@@ -284,8 +284,25 @@ void frmLogon::Form_Unload()
 void frmLogon::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    if (event->type() == QEvent::WindowStateChange) {
         Form_Resize();
+        // While the window waits for a logon it is never put away: the window manager's title
+        // bar may offer to minimise it anyway, and then it comes straight back.
+        if (isPutAwayWhileWaiting())
+            QTimer::singleShot(0, this, [this] {
+                if (!isPutAwayWhileWaiting())
+                    return;
+                setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+                raise();
+                activateWindow();
+            });
+    }
+}
+
+bool frmLogon::isPutAwayWhileWaiting() const
+{
+    return isVisible() && Timer1->isActive() &&
+           (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized));
 }
 
 void frmLogon::showEvent(QShowEvent *event)

@@ -7,6 +7,7 @@
 #include <memory>
 
 class Disabler;
+class ForegroundGuard;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
@@ -57,7 +58,11 @@ protected:
 private:
     frmLogon();
     void refuse(const QString &text);
+    // Minimised or maximised by someone else while waiting for a logon.
+    bool isPutAwayWhileWaiting() const;
 
+    // The foreground guard, set up at its first tick.
+    std::unique_ptr<ForegroundGuard> m_guard;
     bool m_shownOnce = false;
     bool m_unloaded = false;
 };

@@ -1,15 +1,79 @@
 #include "frmActive.h"
 
+#include "core/AppError.h"
+#include "core/ClockChangeSource.h"
+#include "core/Disabler.h"
+#include "core/MessageBoxes.h"
+#include "core/Module1.h"
+#include "core/ProgramEnd.h"
+#include "core/ProgramStarter.h"
+#include "core/ProgressBar.h"
+#include "core/RemainingShare.h"
+#include "core/Services.h"
+#include "core/TrayIcon.h"
+#include "core/Twips.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <initializer_list>
+#include <iterator>
+#include <limits>
 
 namespace {
+
 QPointer<frmActive> s_instance;
+
+constexpr int MinuteMs = 60000;
+constexpr qint32 WarningMinutes = 5;
+
+const QString TrayTipPrefix = QStringLiteral("Minutes Remaining:");
+const QString WarningText = QStringLiteral("Warning, 5 minutes remaining");
+const QString PenaltyText = QStringLiteral("Tsk Tsk Tsk.... You have attempted to circumvent this "
+                                           "program. You now have no time remaining!");
+const QString NoPasswordText = QStringLiteral("Error: You did not specify a new password");
+
+template<typename W>
+W *placed(W *widget, const char *name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QLatin1String(name));
+    Twips::place(widget, left, top, width, height);
+    return widget;
 }
+
+// Widens a caption that the desktop's font makes longer than its place, about its middle and
+// inside its window, so that the whole caption shows.
+void fitAboutMiddle(QWidget *widget)
+{
+    const int wanted = widget->sizeHint().width();
+    QRect r = widget->geometry();
+    if (wanted <= r.width())
+        return;
+    r.setLeft(r.center().x() - wanted / 2);
+    r.setWidth(wanted);
+    const int room = widget->parentWidget()->width();
+    if (r.right() >= room)
+        r.moveRight(room - 1);
+    if (r.left() < 0)
+        r.moveLeft(0);
+    widget->setGeometry(r);
+}
+
+} // namespace
 
 frmActive &frmActive::instance()
 {
-    if (!s_instance)
+    if (!s_instance) {
         s_instance = new frmActive();
+        s_instance->Form_Load();
+    }
     return *s_instance;
 }
 
@@ -29,9 +93,326 @@ frmActive::frmActive()
 {
     setObjectName(QStringLiteral("frmActive"));
     setWindowTitle(QStringLiteral("User Signed On"));
+    // Fixed single border with minimise and close, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(Services::appIcon());
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFixedSize(Twips::size(6945, 4560));
+
+    frmPswChg = placed(new QGroupBox(QStringLiteral("Change Password"), this), "frmPswChg", 1920,
+                       240, 2775, 1815);
+    cmdSavePsw = placed(new QPushButton(QStringLiteral("Save"), frmPswChg), "cmdSavePsw", 240, 1200,
+                        975, 375);
+    cmdSavePsw->setToolTip(QStringLiteral("Press this button to save your new password"));
+    txtNewpsw = placed(new QLineEdit(frmPswChg), "txtNewpsw", 480, 600, 1935, 375);
+    txtNewpsw->setToolTip(
+        QStringLiteral("Enter a new password here to change your passowrd (It will be shown)"));
+    Label4 = placed(new QLabel(QStringLiteral("New Password"), frmPswChg), "Label4", 600, 360, 1575,
+                    255);
+    Label4->setBuddy(txtNewpsw);
+    txtNewpsw->setAccessibleName(Label4->text());
+    cmdCancel = placed(new QPushButton(QStringLiteral("Cancel"), frmPswChg), "cmdCancel", 1560,
+                       1200, 975, 375);
+
+    txtUser = placed(new QLineEdit(this), "txtUser", 840, 480, 2055, 285);
+    txtUser->setToolTip(QStringLiteral("Enter your UserId"));
+    txtUser->setEnabled(false);
+    Label1[0] = placed(new QLabel(QStringLiteral("User"), this), "Label1", 360, 480, 375, 255);
+    Label1[0]->setBuddy(txtUser);
+    txtUser->setAccessibleName(Label1[0]->text());
+
+    txtTime = placed(new QLineEdit(this), "txtTime", 3360, 480, 1935, 495);
+    txtTime->setToolTip(QStringLiteral("This is how many minutes youe have remaining"));
+    // Only the countdown writes the minutes; typing into the box would change nothing.
+    txtTime->setReadOnly(true);
+    QFont timeFont = txtTime->font();
+    timeFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")});
+    timeFont.setPointSize(12);
+    timeFont.setBold(true);
+    txtTime->setFont(timeFont);
+    QPalette blue = txtTime->palette();
+    blue.setColor(QPalette::Text, Qt::blue);
+    txtTime->setPalette(blue);
+    Label3 =
+        placed(new QLabel(QStringLiteral("Time Remaining"), this), "Label3", 3480, 240, 1215, 255);
+    Label3->setBuddy(txtTime);
+    txtTime->setAccessibleName(Label3->text());
+
+    cmdNewPsw = placed(new QPushButton(QStringLiteral("Change Password"), this), "cmdNewPsw", 4155,
+                       3750, 1215, 495);
+    cmdNewPsw->setToolTip(QStringLiteral("Press here to change your logon password"));
+    cmdLogOff = placed(new QPushButton(QStringLiteral("Log &Off"), this), "cmdLogOff", 435, 3750,
+                       1215, 495);
+    cmdLogOff->setToolTip(QStringLiteral("Press this when you are finished using the computer"));
+    cmdMinimize = placed(new QPushButton(QStringLiteral("&Minimize"), this), "cmdMinimize", 2235,
+                         3750, 1215, 495);
+
+    pb1 = placed(new ProgressBar(this), "pb1", 465, 2565, 6060, 270);
+    pb1->setTextVisible(false);
+    pb1->setAccessibleName(QStringLiteral("Share of the day's minutes remaining"));
+
+    optReStart = placed(new QRadioButton(QStringLiteral("Restart"), this), "optReStart", 3090, 2955,
+                        1215, 495);
+    optShutDown = placed(new QRadioButton(QStringLiteral("ShutDown"), this), "optShutDown", 1425,
+                         2925, 1215, 495);
+    auto *powerChoice = new QButtonGroup(this);
+    powerChoice->addButton(optReStart);
+    powerChoice->addButton(optShutDown);
+    optReStart->setChecked(true);
+
+    // Labels keep their right edge (left of their field, or under the frame's right edge);
+    // the other captions grow about their middle.
+    Twips::fitLeft(Label1[0]);
+    Twips::fitLeft(Label3);
+    for (QWidget *caption : std::initializer_list<QWidget *>{Label4, cmdSavePsw, cmdCancel,
+                                                             cmdNewPsw, cmdLogOff, cmdMinimize})
+        fitAboutMiddle(caption);
+
+    // The frame lies over the user and time boxes when it is open, and hides what it covers.
+    frmPswChg->setAutoFillBackground(true);
+    frmPswChg->raise();
+    frmPswChg->hide();
+
+    // Tab order over the whole window; the labels, the frame and the bar take no focus.
+    QWidget *const tabOrder[] = {cmdSavePsw, txtNewpsw, txtUser,     txtTime,    cmdNewPsw,
+                                 cmdLogOff,  cmdCancel, cmdMinimize, optReStart, optShutDown};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(MinuteMs);
+    connect(Timer1, &QTimer::timeout, this, &frmActive::Timer1_Timer);
+
+    if (services().makeTrayIcon) {
+        tray1 = services().makeTrayIcon(this);
+        tray1->setObjectName(QStringLiteral("tray1"));
+        tray1->setInTray(false);
+        // Queued: the icon is taken out of the tray by the handler, which must not happen
+        // while the icon is still delivering its own press (Qt deletes it under its feet).
+        connect(tray1, &TrayIcon::MouseDown, this, &frmActive::tray1_MouseDown,
+                Qt::QueuedConnection);
+    }
+    if (services().makeClockChangeSource) {
+        SysInfo1 = services().makeClockChangeSource(this);
+        SysInfo1->setObjectName(QStringLiteral("SysInfo1"));
+        connect(SysInfo1, &ClockChangeSource::TimeChanged, this, &frmActive::SysInfo1_TimeChanged);
+    }
+    Disable1 = services().makeDisabler();
+
+    connect(cmdLogOff, &QPushButton::clicked, this, &frmActive::cmdLogoff_Click);
+    connect(cmdMinimize, &QPushButton::clicked, this, &frmActive::cmdMinimize_Click);
+    connect(cmdNewPsw, &QPushButton::clicked, this, &frmActive::cmdNewPsw_Click);
+    connect(cmdSavePsw, &QPushButton::clicked, this, &frmActive::cmdSavePsw_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmActive::cmdCancel_Click);
 }
+
+frmActive::~frmActive() = default;
 
 void frmActive::Show()
 {
+    // A window whose load failed has already asked for the program's end.
+    if (m_loaded)
+        show();
+}
+
+void frmActive::Form_Load()
+{
+    try {
+        Module1 &table = module1();
+        txtUser->setText(table.loggedOnSlot().userId);
+        Timer1->start();
+        txtTime->setText(QString::number(table.sessionMinutes));
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        m_loaded = true;
+    } catch (const AppError &error) {
+        Timer1->stop();
+        services().messages->show(QString::number(error.number()) + QLatin1Char(' ') +
+                                  error.description());
+        services().starter->start(QCoreApplication::applicationFilePath());
+        services().programEnd->endNow();
+        return;
+    }
+}
+
+void frmActive::refreshDisplay()
+{
+    const Module1 &table = module1();
+    if (tray1)
+        tray1->setTrayTip(TrayTipPrefix + QString::number(table.sessionMinutes));
+    const int slot = table.loggedOnIndex;
+    const qint32 perDay =
+        slot >= 1 && slot <= Module1::MaxAccounts ? table.accounts[slot].minsPerDay : 0;
+    pb1->setPercent(RemainingShare::percent(table.sessionMinutes, perDay));
+}
+
+void frmActive::Timer1_Timer()
+{
+    Timer1->stop();
+    qint32 &minutes = module1().sessionMinutes;
+    if (minutes > std::numeric_limits<qint32>::min())
+        --minutes;
+    txtTime->setText(QString::number(minutes));
+    refreshDisplay();
+    if (minutes == WarningMinutes)
+        services().messages->show(WarningText, MessageBoxes::Modality::System);
+    if (minutes != 0) {
+        Timer1->start();
+        return;
+    }
+    cmdLogoff_Click();
+}
+
+void frmActive::SysInfo1_TimeChanged()
+{
+    // One penalty per session: a further change while the box is open adds nothing.
+    if (m_penalised)
+        return;
+    m_penalised = true;
+    // The countdown stands while the box is open; the session ends right after it anyway.
+    Timer1->stop();
+    services().messages->show(PenaltyText, MessageBoxes::Modality::System);
+    module1().sessionMinutes = 0;
+    cmdLogoff_Click();
+}
+
+void frmActive::reportError(const AppError &error)
+{
+    services().messages->show(QStringLiteral("Error ") + QString::number(error.number()) +
+                              QLatin1Char(' ') + error.description());
+}
+
+void frmActive::cmdLogoff_Click()
+{
+    // The session ends once, even when a second way out was already under way (a clock change
+    // while the warning box is open).
+    if (m_ended)
+        return;
+    m_ended = true;
+    Timer1->stop();
+    // A failure to store the minutes is reported, and the session still ends: nobody is kept
+    // in front of a machine that cannot write its settings.
+    try {
+        Module1 &table = module1();
+        AccountSlot &slot = table.loggedOnSlot();
+        slot.minsLeft = table.sessionMinutes;
+        slot.lastDate = services().todayText();
+        table.SaveAccounts();
+    } catch (const AppError &error) {
+        reportError(error);
+    }
+    if (Disable1) {
+        if (optReStart->isChecked())
+            Disable1->restart();
+        else
+            Disable1->shutDown();
+    }
+    services().programEnd->endNow();
+}
+
+void frmActive::Form_Unload()
+{
+    cmdLogoff_Click();
+}
+
+void frmActive::cmdMinimize_Click()
+{
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void frmActive::Form_Resize()
+{
+    refreshDisplay();
+    const Qt::WindowStates state = windowState();
+    if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+        if (!isVisible())
+            show();
+        if (tray1)
+            tray1->setInTray(false);
+    }
+    if (state & Qt::WindowMinimized) {
+        const bool trayAvailable = tray1 && tray1->available();
+        if (trayAvailable)
+            tray1->setInTray(true);
+        // Back to the normal state while the window is still on the desktop: a window system
+        // may put a hidden window on screen again when its state changes (X11 does).
+        // Without a tray to come back from, the window simply stays on screen.
+        m_restoringState = trayAvailable;
+        setWindowState(state & ~Qt::WindowMinimized);
+        m_restoringState = false;
+        if (trayAvailable)
+            hide();
+    }
+}
+
+void frmActive::tray1_MouseDown()
+{
+    // The window system may have reported the hidden window minimised meanwhile.
+    if (windowState() & Qt::WindowMinimized) {
+        m_restoringState = true;
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        m_restoringState = false;
+    }
     show();
+    if (tray1)
+        tray1->setInTray(false);
+    raise();
+    activateWindow();
+}
+
+void frmActive::cmdNewPsw_Click()
+{
+    frmPswChg->show();
+    txtNewpsw->setFocus();
+}
+
+void frmActive::cmdCancel_Click()
+{
+    frmPswChg->hide();
+}
+
+void frmActive::cmdSavePsw_Click()
+{
+    if (txtNewpsw->text().isEmpty()) {
+        services().messages->show(NoPasswordText);
+        return;
+    }
+    try {
+        Module1 &table = module1();
+        AccountSlot &slot = table.loggedOnSlot();
+        slot.password = txtNewpsw->text().toUpper();
+        slot.minsLeft = table.sessionMinutes;
+        slot.lastDate = services().todayText();
+        table.SaveAccounts();
+    } catch (const AppError &error) {
+        reportError(error);
+    }
+    frmPswChg->hide();
+}
+
+void frmActive::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // While the window is hidden in the tray, the window system's late reports on its state
+    // are left alone: the state is settled when the icon brings the window back.
+    if (event->type() == QEvent::WindowStateChange && !m_restoringState && isVisible())
+        Form_Resize();
+}
+
+void frmActive::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        Form_Resize();
+    }
+}
+
+void frmActive::closeEvent(QCloseEvent *event)
+{
+    // Closing the window by any means is logging off; it is never refused.
+    Form_Unload();
+    event->accept();
 }

@@ -1,8 +1,24 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+#include <memory>
 
-// The session window of an ordinary user: the countdown of the day's minutes.
+class AppError;
+class ClockChangeSource;
+class Disabler;
+class ProgressBar;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class TrayIcon;
+
+// The session window "User Signed On" of an ordinary user: counts the day's minutes down,
+// punishes any change of the system clock, and ends the session with a restart or shut-down
+// of the computer. It can hide in the tray, and the user can change the password in it.
 class frmActive : public QWidget
 {
     Q_OBJECT
@@ -11,9 +27,60 @@ public:
     static bool exists();
     static void release();
 
-    // Loads the window on first use and shows it, modeless.
+    ~frmActive() override;
+
+    // Shows the window, modeless, once it has loaded.
     void Show();
+
+    // Handlers, named after their controls and events.
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void Timer1_Timer();
+    void SysInfo1_TimeChanged();
+    void cmdLogoff_Click();
+    void cmdMinimize_Click();
+    void tray1_MouseDown();
+    void cmdNewPsw_Click();
+    void cmdSavePsw_Click();
+    void cmdCancel_Click();
+
+    QGroupBox *frmPswChg = nullptr;
+    QPushButton *cmdSavePsw = nullptr;
+    QLineEdit *txtNewpsw = nullptr;
+    QLabel *Label4 = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QLineEdit *txtUser = nullptr;
+    std::array<QLabel *, 1> Label1{};
+    QLineEdit *txtTime = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *cmdNewPsw = nullptr;
+    QPushButton *cmdLogOff = nullptr;
+    QPushButton *cmdMinimize = nullptr;
+    ProgressBar *pb1 = nullptr;
+    QRadioButton *optReStart = nullptr;
+    QRadioButton *optShutDown = nullptr;
+    QTimer *Timer1 = nullptr;
+    TrayIcon *tray1 = nullptr;
+    ClockChangeSource *SysInfo1 = nullptr;
+    std::unique_ptr<Disabler> Disable1;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     frmActive();
+    // Tray tip and bar from the session minutes.
+    void refreshDisplay();
+    // Shows "Error <number> <description>" for a failure the session goes on from.
+    static void reportError(const AppError &error);
+
+    bool m_loaded = false;
+    bool m_shownOnce = false;
+    // Set while the window puts its own state back after hiding in the tray.
+    bool m_restoringState = false;
+    bool m_penalised = false;
+    bool m_ended = false;
 };

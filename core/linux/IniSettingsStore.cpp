@@ -39,11 +39,14 @@ QString IniSettingsStore::value(const QString &section, const QString &key,
 {
     QSettings settings(m_path, QSettings::IniFormat);
     const QVariant stored = settings.value(section + QLatin1Char('/') + key);
-    if (!stored.isValid())
-        return defaultValue;
     // An unquoted value with commas reads back as a list; keep its text as written.
     if (stored.userType() == QMetaType::QStringList)
         return stored.toStringList().join(QLatin1Char(','));
+    // Every value of the store is text. Qt's own typed forms (@Variant(...), @ByteArray(...),
+    // @Rect(...) ...) are never written by the program, so such a value counts as missing: a
+    // hand-made "@Variant" number can never turn into minutes, least of all unlimited ones.
+    if (stored.userType() != QMetaType::QString)
+        return defaultValue;
     return stored.toString();
 }
 
@@ -71,14 +74,30 @@ void IniSettingsStore::replaceSection(const QString &section, const KeyValues &v
     prepareFile();
     QSettings settings(m_path, QSettings::IniFormat);
     settings.setAtomicSyncRequired(true);
+    // The section as the file holds it now, to put back should the write fail.
+    settings.beginGroup(section);
+    QList<QPair<QString, QVariant>> before;
+    for (const QString &key : settings.allKeys())
+        before.append({key, settings.value(key)});
+    settings.endGroup();
+
     settings.remove(section);
     settings.beginGroup(section);
     for (const auto &[key, text] : values)
         settings.setValue(key, text);
     settings.endGroup();
     settings.sync();
-    if (settings.status() != QSettings::NoError)
+    if (settings.status() != QSettings::NoError) {
+        // Qt keeps changes it could not write in its in-memory copy of the file, shared by every
+        // later reader in this process: put the old section back there, so that what is read
+        // afterwards is what the file still holds.
+        settings.remove(section);
+        settings.beginGroup(section);
+        for (const auto &[key, value] : before)
+            settings.setValue(key, value);
+        settings.endGroup();
         throw AppError(FileAccessError,
                        QStringLiteral("Path/File access error: cannot write ") + m_path);
+    }
     ::chmod(QFile::encodeName(m_path).constData(), 0600);
 }

@@ -5,6 +5,7 @@
 #include "core/Services.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QWidget>
 
 void RecordingMessageBoxes::show(const QString &text, Modality modality)
@@ -48,9 +49,12 @@ void TimoraTest::SetUp()
 
 void TimoraTest::TearDown()
 {
-    // Every top-level window goes, without running its close handling.
-    for (QWidget *w : QApplication::topLevelWidgets())
-        delete w;
+    // Every top-level window goes, without running its close handling. A popup owned by a
+    // window (a calendar's month menu) goes with its window, so each is checked before delete.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const QList<QPointer<QWidget>> alive(windows.cbegin(), windows.cend());
+    for (const QPointer<QWidget> &w : alive)
+        delete w.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     services() = Services{};
     module1().reset();

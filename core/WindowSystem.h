@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// The desktop's top-level windows as the foreground guard sees them.
+class WindowSystem
+{
+public:
+    using WindowId = std::uint32_t;
+    static constexpr WindowId NoWindow = 0;
+    // The most characters of a title that are read.
+    static constexpr int MaxTitleLength = 255;
+
+    virtual ~WindowSystem() = default;
+
+    // The window the user is working with, NoWindow when there is none.
+    virtual WindowId foregroundWindow() = 0;
+    // The window's title, at most MaxTitleLength characters; nothing when the window no longer
+    // exists.
+    virtual std::optional<QString> titleOf(WindowId window) = 0;
+    // Asks the window to close; the window decides itself how to react. A window that no longer
+    // exists is sent nothing.
+    virtual void askToClose(WindowId window) = 0;
+    // The title of the desktop window (the one that draws the desktop background and icons),
+    // nothing when the desktop has none.
+    virtual std::optional<QString> desktopTitle() = 0;
+};

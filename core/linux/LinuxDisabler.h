@@ -1,0 +1,57 @@
+#pragma once
+
+#include "X11KeyboardGrab.h"
+#include "X11ScreenSaver.h"
+#include "X11ServerKeys.h"
+#include "core/Disabler.h"
+#include "core/PowerBackend.h"
+
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+// The five switches on a Linux desktop with X11, all set together: (1) the keyboard grab, (2)
+// the X server's own keys off in the keyboard map, (3) the power, suspend and hibernate keys
+// and the lid switch held, (4) sleep held, (5) the screen saver suspended. A facility that is
+// missing is skipped and reported once on standard error. Restart and shut-down go to the
+// power backend.
+class LinuxDisabler : public Disabler
+{
+public:
+    enum Facility { KeyboardGrab, ServerKeys, PowerKeys, Sleep, ScreenSaver, FacilityCount };
+
+    // announce, when given, gets one line for every call: "switches on", "switches off" (the
+    // power backend speaks for restart and shut-down).
+    LinuxDisabler(std::unique_ptr<PowerBackend> power, std::FILE *announce = nullptr,
+                  const QByteArray &displayName = {});
+    ~LinuxDisabler() override;
+    LinuxDisabler(const LinuxDisabler &) = delete;
+    LinuxDisabler &operator=(const LinuxDisabler &) = delete;
+
+    void setSwitches(bool on) override;
+    bool switches() const override { return m_on; }
+    void restart() override;
+    void shutDown() override;
+
+    // Whether the facility does its work now.
+    bool isActive(Facility facility) const;
+    // How often the switches are checked while they are on (a menu of the program, or a new
+    // keyboard map, may have undone some of it).
+    static constexpr int RefreshIntervalMs = 2000;
+
+private:
+    void turnOn();
+    void turnOff();
+    void refresh();
+    void report(Facility facility, const QString &why);
+    void say(const char *line);
+
+    std::unique_ptr<PowerBackend> m_power;
+    std::FILE *m_announce;
+    X11KeyboardGrab m_grab;
+    X11ServerKeys m_serverKeys;
+    X11ScreenSaver m_screenSaver;
+    QTimer m_refresh;
+    bool m_on = false;
+    bool m_reported[FacilityCount] = {};
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// An active grab of the X keyboard on the root window, made on the program's own (Qt's) X
+// connection with owner events on: keys meant for the program's windows reach them as usual,
+// every other key (the window manager's and the desktop's shortcuts included) reaches nothing.
+class X11KeyboardGrab
+{
+public:
+    enum class Result {
+        Taken,       // the keyboard is ours
+        Busy,        // someone else holds it just now; try again later
+        Unavailable, // the program does not run on an X display
+    };
+
+    // Takes the grab, or takes it again after a pop-up menu of the program released it.
+    Result take();
+    void release();
+    bool held() const { return m_held; }
+    QString errorText() const { return m_error; }
+
+private:
+    bool m_held = false;
+    QString m_error;
+};

@@ -1,0 +1,344 @@
+#include "X11WindowSystem.h"
+
+#include <QList>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <xcb/xcb_icccm.h>
+
+namespace {
+
+struct FreeReply
+{
+    void operator()(void *reply) const { std::free(reply); }
+};
+template<typename T> using Reply = std::unique_ptr<T, FreeReply>;
+
+// A title read as UTF-8 needs at most four bytes a character.
+constexpr std::uint32_t Utf8TitleWords = (WindowSystem::MaxTitleLength * 4 + 3) / 4;
+constexpr std::uint32_t Latin1TitleWords = (WindowSystem::MaxTitleLength + 3) / 4;
+// How far the search for an application window inside a frame goes.
+constexpr int MaxSearchedWindows = 256;
+constexpr int MaxTreeDepth = 64;
+// _NET_CLOSE_WINDOW's source: a direct action of the user, which window managers honour.
+constexpr std::uint32_t SourceDirectAction = 2;
+
+QString cutTitle(QString title)
+{
+    if (title.size() > WindowSystem::MaxTitleLength) {
+        qsizetype length = WindowSystem::MaxTitleLength;
+        // Never keep half of a character outside the basic plane.
+        if (title.at(length - 1).isHighSurrogate())
+            --length;
+        title.truncate(length);
+    }
+    return title;
+}
+
+} // namespace
+
+X11WindowSystem::X11WindowSystem(const QByteArray &displayName)
+{
+    int screenNumber = 0;
+    xcb_connection_t *connection =
+        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        std::fprintf(stderr, "TimoraDesk: cannot connect to the X display; the foreground guard "
+                             "is off\n");
+        m_reported = true;
+    }
+    attach(connection, screenNumber);
+}
+
+X11WindowSystem::~X11WindowSystem()
+{
+    if (m_ewmhReady)
+        xcb_ewmh_connection_wipe(&m_ewmh);
+    if (m_connection)
+        xcb_disconnect(m_connection);
+}
+
+void X11WindowSystem::attach(xcb_connection_t *connection, int screenNumber)
+{
+    m_connection = connection;
+    m_screenNumber = screenNumber;
+    if (!m_connection || xcb_connection_has_error(m_connection))
+        return;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
+    for (int i = 0; screens.rem > 0 && i < screenNumber; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem > 0)
+        m_root = screens.data->root;
+
+    xcb_intern_atom_cookie_t *cookies = xcb_ewmh_init_atoms(m_connection, &m_ewmh);
+    m_ewmhReady = xcb_ewmh_init_atoms_replies(&m_ewmh, cookies, nullptr) == 1;
+    m_wmProtocols = intern("WM_PROTOCOLS");
+    m_wmDeleteWindow = intern("WM_DELETE_WINDOW");
+    m_wmState = intern("WM_STATE");
+}
+
+xcb_atom_t X11WindowSystem::intern(const char *name)
+{
+    xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, &error));
+    std::free(error);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+bool X11WindowSystem::connected()
+{
+    if (!m_connection || !m_ewmhReady || m_root == XCB_WINDOW_NONE ||
+        xcb_connection_has_error(m_connection)) {
+        if (!m_reported) {
+            std::fprintf(stderr, "TimoraDesk: lost the connection to the X display; the "
+                                 "foreground guard stops\n");
+            m_reported = true;
+        }
+        return false;
+    }
+    // Nobody reads this connection's events; drop whatever the server sent unasked.
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection))
+        std::free(event);
+    return true;
+}
+
+bool X11WindowSystem::readProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                                   std::uint32_t longLength, QByteArray &value,
+                                   xcb_atom_t *actualType)
+{
+    value.clear();
+    if (actualType)
+        *actualType = XCB_ATOM_NONE;
+    xcb_get_property_cookie_t cookie =
+        xcb_get_property(m_connection, 0, window, property, type, 0, longLength);
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
+    if (error || !reply) {
+        std::free(error);
+        return false;
+    }
+    if (actualType)
+        *actualType = reply->type;
+    if (reply->type != XCB_ATOM_NONE && (type == XCB_GET_PROPERTY_TYPE_ANY || reply->type == type))
+        value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                           xcb_get_property_value_length(reply.get()));
+    return true;
+}
+
+bool X11WindowSystem::hasProperty(xcb_window_t window, xcb_atom_t property)
+{
+    xcb_atom_t type = XCB_ATOM_NONE;
+    QByteArray value;
+    return readProperty(window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, value, &type) &&
+           type != XCB_ATOM_NONE;
+}
+
+bool X11WindowSystem::windowManagerRunning()
+{
+    if (!connected())
+        return false;
+    // The window manager names a window of its own on the root, and that window names itself.
+    QByteArray value;
+    if (!readProperty(m_root, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
+        value.size() < 4)
+        return false;
+    xcb_window_t check = 0;
+    std::memcpy(&check, value.constData(), sizeof check);
+    if (!readProperty(check, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
+        value.size() < 4)
+        return false;
+    xcb_window_t self = 0;
+    std::memcpy(&self, value.constData(), sizeof self);
+    return self == check;
+}
+
+xcb_window_t X11WindowSystem::topLevelOf(xcb_window_t window)
+{
+    for (int depth = 0; depth < MaxTreeDepth && window != XCB_WINDOW_NONE; ++depth) {
+        if (window == m_root)
+            return XCB_WINDOW_NONE;
+        xcb_generic_error_t *error = nullptr;
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), &error));
+        if (error || !tree) {
+            std::free(error);
+            return XCB_WINDOW_NONE;
+        }
+        if (tree->parent == m_root || tree->parent == XCB_WINDOW_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+xcb_window_t X11WindowSystem::clientWindowOf(xcb_window_t topLevel)
+{
+    // An application window carries WM_STATE once a window manager manages it; without one
+    // nothing carries it and the top-level is the application window.
+    QList<xcb_window_t> queue{topLevel};
+    for (int seen = 0; !queue.isEmpty() && seen < MaxSearchedWindows; ++seen) {
+        const xcb_window_t window = queue.takeFirst();
+        if (hasProperty(window, m_wmState))
+            return window;
+        xcb_generic_error_t *error = nullptr;
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), &error));
+        std::free(error);
+        if (!tree)
+            continue;
+        const xcb_window_t *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+            queue.append(children[i]);
+    }
+    return topLevel;
+}
+
+WindowSystem::WindowId X11WindowSystem::foregroundWindow()
+{
+    if (!connected())
+        return NoWindow;
+    if (windowManagerRunning()) {
+        QByteArray value;
+        if (!readProperty(m_root, m_ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 1, value) ||
+            value.size() < 4)
+            return NoWindow;
+        xcb_window_t active = XCB_WINDOW_NONE;
+        std::memcpy(&active, value.constData(), sizeof active);
+        return active == m_root ? NoWindow : active;
+    }
+
+    // No window manager: the window with the input focus, or under the pointer when the focus
+    // follows it, taken up to its top-level window.
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), &error));
+    if (error || !focus) {
+        std::free(error);
+        return NoWindow;
+    }
+    xcb_window_t window = focus->focus;
+    if (window == XCB_INPUT_FOCUS_POINTER_ROOT) {
+        Reply<xcb_query_pointer_reply_t> pointer(
+            xcb_query_pointer_reply(m_connection, xcb_query_pointer(m_connection, m_root), &error));
+        std::free(error);
+        window = pointer ? pointer->child : xcb_window_t(XCB_WINDOW_NONE);
+    }
+    if (window == XCB_WINDOW_NONE || window == m_root)
+        return NoWindow;
+    const xcb_window_t topLevel = topLevelOf(window);
+    return topLevel == XCB_WINDOW_NONE ? NoWindow : clientWindowOf(topLevel);
+}
+
+std::optional<QString> X11WindowSystem::titleOf(WindowId window)
+{
+    if (window == NoWindow || !connected())
+        return std::nullopt;
+    QByteArray name;
+    if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords, name))
+        return std::nullopt;
+    if (!name.isEmpty())
+        return cutTitle(QString::fromUtf8(name));
+
+    xcb_atom_t type = XCB_ATOM_NONE;
+    if (!readProperty(window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, Latin1TitleWords, name,
+                      &type))
+        return std::nullopt;
+    // Some programs put UTF-8 into WM_NAME and say so; the rest is Latin-1 (or text that reads
+    // the same as Latin-1).
+    return cutTitle(type == m_ewmh.UTF8_STRING ? QString::fromUtf8(name)
+                                               : QString::fromLatin1(name));
+}
+
+bool X11WindowSystem::sendClientMessage(xcb_window_t destination, std::uint32_t eventMask,
+                                        xcb_window_t window, xcb_atom_t type,
+                                        std::initializer_list<std::uint32_t> data)
+{
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    int i = 0;
+    for (std::uint32_t word : data)
+        event.data.data32[i++] = word;
+    xcb_void_cookie_t cookie = xcb_send_event_checked(m_connection, 0, destination, eventMask,
+                                                      reinterpret_cast<const char *>(&event));
+    xcb_generic_error_t *error = xcb_request_check(m_connection, cookie);
+    const bool sent = error == nullptr && !xcb_connection_has_error(m_connection);
+    std::free(error);
+    return sent;
+}
+
+void X11WindowSystem::askToClose(WindowId window)
+{
+    if (window == NoWindow || window == m_root || !connected())
+        return;
+    xcb_icccm_get_wm_protocols_reply_t protocols;
+    xcb_generic_error_t *error = nullptr;
+    const bool listed =
+        xcb_icccm_get_wm_protocols_reply(
+            m_connection, xcb_icccm_get_wm_protocols(m_connection, window, m_wmProtocols),
+            &protocols, &error) == 1;
+    if (error || (!listed && xcb_connection_has_error(m_connection))) {
+        // The window is gone: there is nobody to ask.
+        std::free(error);
+        return;
+    }
+    bool offersDelete = false;
+    if (listed) {
+        for (std::uint32_t i = 0; i < protocols.atoms_len; ++i)
+            offersDelete = offersDelete || protocols.atoms[i] == m_wmDeleteWindow;
+        xcb_icccm_get_wm_protocols_reply_wipe(&protocols);
+    }
+    if (offersDelete) {
+        sendClientMessage(window, XCB_EVENT_MASK_NO_EVENT, window, m_wmProtocols,
+                          {m_wmDeleteWindow, XCB_CURRENT_TIME});
+    } else {
+        sendClientMessage(m_root,
+                          XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                          window, m_ewmh._NET_CLOSE_WINDOW, {XCB_CURRENT_TIME, SourceDirectAction});
+    }
+}
+
+std::optional<QString> X11WindowSystem::desktopTitle()
+{
+    if (!connected())
+        return std::nullopt;
+    QList<xcb_window_t> candidates;
+    QByteArray value;
+    if (windowManagerRunning() &&
+        readProperty(m_root, m_ewmh._NET_CLIENT_LIST, XCB_ATOM_WINDOW, 4096, value)) {
+        for (qsizetype at = 0; at + 4 <= value.size(); at += 4) {
+            xcb_window_t window = 0;
+            std::memcpy(&window, value.constData() + at, sizeof window);
+            candidates.append(window);
+        }
+    } else {
+        xcb_generic_error_t *error = nullptr;
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), &error));
+        std::free(error);
+        if (tree) {
+            const xcb_window_t *children = xcb_query_tree_children(tree.get());
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+                candidates.append(children[i]);
+        }
+    }
+    for (xcb_window_t window : candidates) {
+        if (!readProperty(window, m_ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, value))
+            continue;
+        for (qsizetype at = 0; at + 4 <= value.size(); at += 4) {
+            xcb_atom_t type = XCB_ATOM_NONE;
+            std::memcpy(&type, value.constData() + at, sizeof type);
+            if (type == m_ewmh._NET_WM_WINDOW_TYPE_DESKTOP) {
+                if (std::optional<QString> title = titleOf(window))
+                    return title;
+            }
+        }
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/WindowSystem.h"
+
+#include <QByteArray>
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+// The top-level windows of an X display, read through a connection of its own, so that an error
+// about a window that has just gone away reaches nobody but this class. Every request that can
+// fail is checked and its error dropped; a lost connection makes every call a quiet no-op.
+class X11WindowSystem : public WindowSystem
+{
+public:
+    // Connects to the named display ($DISPLAY when empty).
+    explicit X11WindowSystem(const QByteArray &displayName = {});
+    ~X11WindowSystem() override;
+    X11WindowSystem(const X11WindowSystem &) = delete;
+    X11WindowSystem &operator=(const X11WindowSystem &) = delete;
+
+    WindowId foregroundWindow() override;
+    std::optional<QString> titleOf(WindowId window) override;
+    void askToClose(WindowId window) override;
+    std::optional<QString> desktopTitle() override;
+
+    // False when there is no display or the connection to it broke.
+    bool connected();
+    // True while an EWMH window manager runs on the screen.
+    bool windowManagerRunning();
+
+private:
+    void attach(xcb_connection_t *connection, int screenNumber);
+    xcb_atom_t intern(const char *name);
+    // Reads a property; false when the window does not exist (or the connection broke).
+    bool readProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                      std::uint32_t longLength, QByteArray &value,
+                      xcb_atom_t *actualType = nullptr);
+    bool hasProperty(xcb_window_t window, xcb_atom_t property);
+    // The child of the root that holds the window, NoWindow when there is none.
+    xcb_window_t topLevelOf(xcb_window_t window);
+    // The application window inside a top-level (a window manager's frame holds one).
+    xcb_window_t clientWindowOf(xcb_window_t topLevel);
+    bool sendClientMessage(xcb_window_t destination, std::uint32_t eventMask, xcb_window_t window,
+                           xcb_atom_t type, std::initializer_list<std::uint32_t> data);
+
+    xcb_connection_t *m_connection = nullptr;
+    xcb_ewmh_connection_t m_ewmh{};
+    bool m_ewmhReady = false;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    int m_screenNumber = 0;
+    xcb_atom_t m_wmProtocols = XCB_ATOM_NONE;
+    xcb_atom_t m_wmDeleteWindow = XCB_ATOM_NONE;
+    xcb_atom_t m_wmState = XCB_ATOM_NONE;
+    bool m_reported = false;
+};

@@ -1,0 +1,126 @@
+// Reads arbitrary bytes as the settings file and checks what LoadAccounts makes of them:
+// between one and ten accounts, the first-run administrator exactly when there is no "user1",
+// no account with an empty user id, slots above the count left empty, and no negative minutes
+// (unlimited time is -1) unless the file itself holds that negative whole number. Whatever was
+// loaded must then survive a save and a load unchanged.
+#include "core/AccountSlot.h"
+#include "core/AppError.h"
+#include "core/Module1.h"
+#include "core/linux/IniSettingsStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QTemporaryDir *folder = nullptr;
+int inputNumber = 0;
+
+[[noreturn]] void fail(const char *what, int slot = 0)
+{
+    std::fprintf(stderr, "invariant broken: %s (slot %d)\n", what, slot);
+    std::abort();
+}
+
+void check(bool holds, const char *what, int slot = 0)
+{
+    if (!holds)
+        fail(what, slot);
+}
+
+// A negative number of minutes may only come from text that is that very whole number.
+void checkMinutes(qint32 value, const QString &stored, int slot)
+{
+    if (value >= 0)
+        return;
+    static const QRegularExpression wholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString text = stored.trimmed();
+    check(wholeNumber.match(text).hasMatch(), "negative minutes from text that is no number", slot);
+    bool ok = false;
+    check(text.toLongLong(&ok) == value && ok, "negative minutes differ from the text", slot);
+}
+
+void checkTable(const Module1 &table, const SettingsStore &store)
+{
+    const QString section = Module1::Section;
+    check(table.accountCount >= 1 && table.accountCount <= Module1::MaxAccounts,
+          "account count outside 1..10");
+    if (store.value(section, Module1::key("user", 1)).isEmpty()) {
+        const AccountSlot firstRun{Module1::AdminId, Module1::FirstRunPassword, -1,
+                                   Module1::FirstRunDate, -1};
+        check(table.accountCount == 1, "first run with more than one account");
+        check(table.accounts[1] == firstRun, "first run without the default administrator");
+    } else {
+        for (int n = 1; n <= table.accountCount; ++n) {
+            const AccountSlot &slot = table.accounts[n];
+            check(!slot.userId.isEmpty(), "an account without a user id", n);
+            check(slot.userId == store.value(section, Module1::key("user", n)),
+                  "user id differs from the file", n);
+            checkMinutes(slot.minsPerDay, store.value(section, Module1::key("mins", n)), n);
+            checkMinutes(slot.minsLeft, store.value(section, Module1::key("left", n)), n);
+        }
+    }
+    for (int n = table.accountCount + 1; n <= Module1::MaxAccounts; ++n)
+        check(table.accounts[n] == AccountSlot{}, "a slot above the count was filled", n);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    // Saves go to memory when it can (no disk flushes); each input gets files of its own, so
+    // that no parsed copy of an earlier input is ever reused.
+    const QString base =
+        QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    folder = new QTemporaryDir(base + QStringLiteral("/timora-fuzz-XXXXXX"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    ++inputNumber;
+    const QString path = folder->path() + QStringLiteral("/in%1.ini").arg(inputNumber);
+    const QString copy = folder->path() + QStringLiteral("/out%1/TimoraV2.ini").arg(inputNumber);
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            std::abort();
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+
+    IniSettingsStore store(path);
+    Module1 &table = module1();
+    table.reset();
+    table.setStore(&store);
+    table.LoadAccounts();
+    checkTable(table, store);
+
+    // Every text that was loaded must come back unchanged after a save.
+    IniSettingsStore saved(copy);
+    table.setStore(&saved);
+    const auto loaded = table.accounts;
+    const qint16 count = table.accountCount;
+    try {
+        table.SaveAccounts();
+    } catch (const AppError &error) {
+        std::fprintf(stderr, "save failed: %s\n", error.what());
+        std::abort();
+    }
+    table.reset();
+    table.LoadAccounts();
+    check(table.accountCount == count, "the account count changed through a save");
+    for (int n = 1; n <= count; ++n)
+        check(table.accounts[n] == loaded[n], "an account changed through a save", n);
+
+    table.setStore(nullptr);
+    QFile::remove(path);
+    QDir(QFileInfo(copy).absolutePath()).removeRecursively();
+    return 0;
+}

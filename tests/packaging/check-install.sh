@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Installs the build into a staging folder (DESTDIR) and checks what an administrator gets: every
+# file in its place with its mode, valid desktop entries, a readable man page, and nothing that
+# starts by itself or shows up in an application menu.
+# Usage: check-install.sh BUILD STAGING BINDIR LIBEXECDIR DATADIR MANDIR   (TIMORA_VERSION set)
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+build=$1 stage=$2 bindir=$3 libexecdir=$4 datadir=$5 mandir=$6
+version=${TIMORA_VERSION:?}
+
+rm -rf "$stage"
+if ! DESTDIR="$stage" cmake --install "$build" >"$stage.log" 2>&1; then
+    cat "$stage.log" >&2
+    echo "FAIL: cmake --install" >&2
+    exit 1
+fi
+
+# Files and modes: programs 755, everything else 644, folders 755, nothing writable by others.
+program=$stage$bindir/timoradesk
+session=$stage$libexecdir/timoradesk/timoradesk-session
+xsession=$stage$datadir/xsessions/timoradesk.desktop
+autostart=$stage$datadir/timoradesk/autostart/timoradesk.desktop
+openbox=$stage$datadir/timoradesk/openbox/rc.xml
+manpage=$stage$mandir/man1/timoradesk.1.gz
+registry=$stage/etc/xdg/TimoraV2/registry.ini
+svg=$stage$datadir/icons/hicolor/scalable/apps/timoradesk.svg
+png=$stage$datadir/icons/hicolor/48x48/apps/timoradesk.png
+doc=$stage$datadir/doc/timoradesk
+
+expect_mode "$program" 755
+expect_mode "$session" 755
+for f in "$xsession" "$autostart" "$openbox" "$manpage" "$registry" "$svg" "$png" \
+    "$doc/copyright" "$doc/changelog.gz"; do
+    expect_mode "$f" 644
+done
+while IFS= read -r d; do
+    fail "folder $d has mode $(stat -c %a "$d"), expected 755"
+done < <(find "$stage" -type d ! -perm 755)
+while IFS= read -r f; do
+    fail "$f is writable by group or others"
+done < <(find "$stage" -type f -perm /022)
+
+case "$(file -b "$png")" in
+    *"PNG image data, 48 x 48"*) ;;
+    *) fail "$png is not a 48 x 48 PNG: $(file -b "$png")" ;;
+esac
+case "$(file -b "$svg")" in
+    *SVG*) ;;
+    *) fail "$svg is not an SVG image: $(file -b "$svg")" ;;
+esac
+
+# The machine-wide registry names the system-information program.
+if [ -f "$registry" ]; then
+    expect_line "$registry" '[SOFTWARE\Microsoft\Shared Tools\MSINFO]'
+    expect_line "$registry" 'PATH=sz:/usr/bin/hardinfo'
+fi
+
+# Installing starts nothing: no system-wide autostart entry, no visible menu entry.
+if [ -d "$stage/etc/xdg/autostart" ]; then
+    fail "something is installed to start with every session: $(ls "$stage/etc/xdg/autostart")"
+fi
+for entry in "$stage$datadir"/applications/*.desktop; do
+    [ -e "$entry" ] || continue
+    grep -qx 'NoDisplay=true' "$entry" || fail "$entry would show TimoraDesk in the menus"
+done
+
+# Desktop entries: valid, and each starts what it should.
+for entry in "$xsession" "$autostart"; do
+    [ -f "$entry" ] || continue
+    if ! report=$(desktop-file-validate "$entry" 2>&1) || [ -n "$report" ]; then
+        fail "desktop-file-validate $entry: $report"
+    fi
+    expect_line "$entry" 'Name=TimoraDesk'
+done
+if [ -f "$xsession" ]; then
+    expect_line "$xsession" "Exec=$libexecdir/timoradesk/timoradesk-session"
+fi
+if [ -f "$autostart" ]; then
+    expect_line "$autostart" 'Exec=timoradesk'
+    expect_line "$autostart" 'NoDisplay=true'
+    grep -q '^Hidden=true' "$autostart" && fail "$autostart is hidden, so linking it would not work"
+fi
+if [ -f "$session" ] && ! sh -n "$session"; then
+    fail "$session is not a valid shell script"
+fi
+
+# The man page reads without warnings and tells what an administrator needs.
+if [ -f "$manpage" ]; then
+    text=$(MANWIDTH=200 man --warnings -E UTF-8 -l "$manpage" 2>"$stage.man-warnings")
+    [ -s "$stage.man-warnings" ] && fail "man reports: $(cat "$stage.man-warnings")"
+    for needle in "TimoraDesk $version" 'NAME' 'timoradesk - ' 'System Logon' \
+        'ADMINISTRATOR' 'QUIVERLANTERN' '$XDG_CONFIG_HOME/TimoraV2/TimoraV2.ini' \
+        '~/.config/TimoraV2/TimoraV2.ini' 'mode 0600' '/etc/xdg/TimoraV2/registry.ini' \
+        'rm ~kiosk/.config/TimoraV2/TimoraV2.ini' 'All accounts are lost' \
+        'A negative number (-1) means no limit; 0 means the account is disabled' \
+        '/usr/share/xsessions/timoradesk.desktop' \
+        'ln -s /usr/share/timoradesk/autostart/timoradesk.desktop' 'systemd-logind'; do
+        expect_text "$text" "$needle" "man page"
+    done
+fi
+
+if [ -f "$doc/changelog.gz" ]; then
+    expect_text "$(zcat "$doc/changelog.gz" | head -1)" "timoradesk ($version)" "changelog"
+fi
+
+finish

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Builds the Debian package with scripts/package in a folder of its own and checks it the way
+# Debian's tools see it: control data, contents, conffiles, and lintian (warnings are reported,
+# errors fail). Nothing from the package is run.
+# Usage: check-package.sh SOURCE WORK   (TIMORA_VERSION set)
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+source=$1 work=$2
+version=${TIMORA_VERSION:?}
+arch=$(dpkg --print-architecture)
+mkdir -p "$work"
+
+if ! deb=$(bash "$source/scripts/package" "$work/build" 2>"$work/package.log"); then
+    tail -50 "$work/package.log" >&2
+    echo "FAIL: scripts/package did not build the package" >&2
+    exit 1
+fi
+echo "package: $deb"
+[ "$(basename "$deb")" = "timoradesk_${version}_${arch}.deb" ] || fail "package file named $deb"
+[ -f "$deb" ] || { echo "FAIL: $deb does not exist" >&2; exit 1; }
+
+# Control data.
+dpkg-deb -I "$deb"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = timoradesk ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
+[ "$(field Section)" = x11 ] || fail "Section: $(field Section)"
+[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^@\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
+[ -n "$(field Description | head -1)" ] || fail "no synopsis in the description"
+[ "$(field Description | wc -l)" -gt 3 ] || fail "no extended description"
+
+# package_names FIELD: the package names of a relation field, one a line (alternatives included).
+package_names() { field "$1" | tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sed '/^$/d'; }
+depends=$(package_names Depends)
+for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins \
+    libxcb1 libxcb-ewmh2 libxcb-icccm4; do
+    grep -qx -- "$p" <<<"$depends" || fail "Depends lacks $p: $(field Depends)"
+done
+grep -qx 'libasan.*\|libubsan.*' <<<"$depends" && fail "the package holds a sanitizer build"
+recommends=$(package_names Recommends)
+for p in hardinfo trayer openbox; do
+    grep -qx -- "$p" <<<"$recommends" || fail "Recommends lacks $p: $(field Recommends)"
+done
+grep -qx -- "hardinfo\|trayer\|openbox" <<<"$depends" && fail "Depends holds a program that is only recommended"
+dpkg-deb -I "$deb" conffiles | grep -qx '/etc/xdg/TimoraV2/registry.ini' ||
+    fail "the registry is not a conffile"
+
+# Contents: owner root, modes, places; nothing that starts by itself or appears in a menu.
+listing=$(dpkg-deb -c "$deb")
+expect_entry() {
+    grep -qE "^$1 root/root +[0-9]+ [0-9-]+ [0-9:]+ \./$2\$" <<<"$listing" ||
+        fail "the package lacks $2 with mode $1 owned by root"
+}
+expect_entry -rwxr-xr-x usr/bin/timoradesk
+expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-session
+for f in usr/share/xsessions/timoradesk.desktop usr/share/timoradesk/autostart/timoradesk.desktop \
+    usr/share/timoradesk/openbox/rc.xml etc/xdg/TimoraV2/registry.ini \
+    usr/share/man/man1/timoradesk.1.gz usr/share/icons/hicolor/scalable/apps/timoradesk.svg \
+    usr/share/icons/hicolor/48x48/apps/timoradesk.png usr/share/doc/timoradesk/copyright \
+    usr/share/doc/timoradesk/changelog.gz; do
+    expect_entry -rw-r--r-- "$f"
+done
+grep -E '\./(etc/xdg/autostart|usr/share/applications|usr/local)/' <<<"$listing" &&
+    fail "the package installs something that starts by itself, shows in a menu or lies in /usr/local"
+
+# The executable is the stripped real power build: it asks logind, and has no simulated power.
+rm -rf "$work/root"
+dpkg-deb -x "$deb" "$work/root"
+program=$work/root/usr/bin/timoradesk
+case "$(file -b "$program")" in
+    *", stripped"*) ;;
+    *) fail "the executable is not stripped: $(file -b "$program")" ;;
+esac
+# holds FILE TEXT: FILE contains TEXT in 8-bit or in UTF-16 (as Qt keeps string literals).
+holds() {
+    local plain utf16
+    plain=$(sed 's/[^A-Za-z0-9 ]/\\&/g' <<<"$2")
+    utf16=$(sed 's/[^A-Za-z0-9 ]/\\&/g; s/\(\\\?.\)/\1\\x00/g' <<<"$2")
+    LC_ALL=C grep -qaP -- "$plain|$utf16" "$1"
+}
+holds "$program" 'org.freedesktop.login1.Manager' || fail "the executable does not call logind"
+holds "$program" 'shut-down requested' && fail "the executable is the simulated power build"
+grep -qx "Exec=/usr/libexec/timoradesk/timoradesk-session" \
+    "$work/root/usr/share/xsessions/timoradesk.desktop" || fail "the X session runs something else"
+
+# lintian: every finding is shown; errors fail.
+echo "lintian:"
+lintian --display-level '>=info' --fail-on error "$deb" >"$work/lintian.txt" 2>&1
+lintian_status=$?
+cat "$work/lintian.txt"
+if [ "$lintian_status" -ne 0 ] || grep -q '^E: ' "$work/lintian.txt"; then
+    fail "lintian reports errors"
+fi
+
+finish

@@ -1,0 +1,38 @@
+# Sourced by the packaging checks: counts failed checks and reports them at the end.
+
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# expect_mode FILE MODE: FILE exists as a regular file with the octal mode MODE.
+expect_mode() {
+    if [ ! -f "$1" ]; then
+        fail "missing: $1"
+    elif [ "$(stat -c %a "$1")" != "$2" ]; then
+        fail "$1 has mode $(stat -c %a "$1"), expected $2"
+    fi
+}
+
+# expect_line FILE LINE: FILE holds LINE as a whole line.
+expect_line() {
+    grep -qxF -- "$2" "$1" || fail "$1 lacks the line: $2"
+}
+
+# expect_text TEXT NEEDLE WHAT: TEXT contains NEEDLE.
+expect_text() {
+    case "$1" in
+        *"$2"*) ;;
+        *) fail "$3 lacks: $2" ;;
+    esac
+}
+
+finish() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$failures check(s) failed" >&2
+        exit 1
+    fi
+    echo "all checks passed"
+}

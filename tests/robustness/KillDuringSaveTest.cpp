@@ -1,0 +1,84 @@
+#include "core/Module1.h"
+#include "core/linux/IniSettingsStore.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The program killed outright (SIGKILL) at a random instant while a window saves the accounts,
+// again and again: the file always loads as one whole version, never a mix of two, never empty.
+class KilledWhileAWindowSaves : public ::testing::TestWithParam<const char *>
+{
+protected:
+    void TearDown() override
+    {
+        module1().reset();
+        module1().setStore(nullptr);
+    }
+};
+
+TEST_P(KilledWhileAWindowSaves, TheFileAlwaysLoadsAsOneWholeVersion)
+{
+    const bool sessionEnd = std::string(GetParam()) == "session-end";
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
+    const QByteArray file = path.toLocal8Bit();
+    IniSettingsStore store(path);
+    Module1 &table = module1();
+    table.setStore(&store);
+
+    const int rounds = 30;
+    for (int round = 0; round < rounds; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(ready[1], STDOUT_FILENO);
+            ::execl(WINDOW_SAVER_PATH, WINDOW_SAVER_PATH, GetParam(), file.constData(), nullptr);
+            ::_exit(127);
+        }
+        ::close(ready[1]);
+        char buffer[8] = {};
+        ASSERT_GT(::read(ready[0], buffer, sizeof buffer), 0) << "the saver did not start";
+        ::close(ready[0]);
+        const int delayUs = QRandomGenerator::global()->bounded(200, 30000);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saver ended on its own in round " << round;
+
+        table.reset();
+        table.LoadAccounts();
+        const int count = table.accountCount;
+        ASSERT_TRUE(count == 3 || count == 7) << "round " << round << ": " << count;
+        const int version = count == 3 ? 0 : 1;
+        for (int n = 1; n <= count; ++n) {
+            const AccountSlot &slot = table.accounts[n];
+            ASSERT_EQ(slot.userId, QStringLiteral("V%1USER%2").arg(version).arg(n))
+                << "round " << round;
+            ASSERT_EQ(slot.password, QStringLiteral("PW%1").arg(n)) << "round " << round;
+            ASSERT_EQ(slot.minsPerDay, 60 + version) << "round " << round;
+            // The session end writes the session's minutes into the logged-on slot 1.
+            const int left = sessionEnd && n == 1 ? 40 + version : n + 100 * version;
+            ASSERT_EQ(slot.minsLeft, left) << "round " << round << ", slot " << n;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SessionEndAndAdministratorSave, KilledWhileAWindowSaves,
+                         ::testing::Values("session-end", "admin-save"), [](const auto &info) {
+                             return std::string(info.param) == "session-end" ? "SessionEnd"
+                                                                             : "AdministratorSave";
+                         });
+
+} // namespace

@@ -1,0 +1,161 @@
+#include "ScratchDisk.h"
+#include "core/AppError.h"
+#include "core/Module1.h"
+#include "core/linux/IniSettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+// Accounts print as their texts when a comparison fails.
+static void PrintTo(const AccountSlot &slot, std::ostream *os)
+{
+    *os << '{' << slot.userId.toStdString() << ", " << slot.password.toStdString() << ", "
+        << slot.minsPerDay << ", " << slot.lastDate.toStdString() << ", " << slot.minsLeft << '}';
+}
+
+namespace {
+
+// Ten accounts; `version` makes every text of one table differ from the other's.
+void fillTable(Module1 &table, int version)
+{
+    table.reset();
+    table.accountCount = Module1::MaxAccounts;
+    table.accounts[1] = {Module1::AdminId, QStringLiteral("SECRET%1").arg(version), -1,
+                         QStringLiteral("12/8/2026"), -1};
+    for (int n = 2; n <= Module1::MaxAccounts; ++n)
+        table.accounts[n] = {QStringLiteral("V%1CHILD%2").arg(version).arg(n),
+                             QStringLiteral("PASSWORD%1").arg(n), 60 + version,
+                             QStringLiteral("12/8/2026"), n};
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class StoreOnAFaultyDisk : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        table.reset();
+        table.setStore(&store);
+    }
+    void TearDown() override
+    {
+        table.reset();
+        table.setStore(nullptr);
+    }
+
+    // Saves version 1 of the accounts into `folder` and returns the file's bytes.
+    QByteArray saveFirstVersion(const QString &folder)
+    {
+        path = folder + QStringLiteral("/TimoraV2/TimoraV2.ini");
+        store = IniSettingsStore(path);
+        fillTable(table, 1);
+        table.SaveAccounts();
+        saved = table.accounts;
+        return contentsOf(path);
+    }
+
+    // The next save must fail with the clear error and leave version 1 loadable as it was.
+    void expectRefusedAndNothingLost(const QByteArray &before)
+    {
+        fillTable(table, 2);
+        try {
+            table.SaveAccounts();
+            ADD_FAILURE() << "the save reported success";
+        } catch (const AppError &error) {
+            EXPECT_EQ(error.number(), 75);
+            EXPECT_TRUE(error.description().startsWith(QStringLiteral("Path/File access error")))
+                << error.description().toStdString();
+            EXPECT_TRUE(error.description().contains(path)) << error.description().toStdString();
+        }
+        EXPECT_EQ(contentsOf(path), before);
+        table.reset();
+        table.LoadAccounts();
+        EXPECT_EQ(table.accountCount, Module1::MaxAccounts);
+        EXPECT_EQ(table.accounts, saved);
+    }
+
+    IniSettingsStore store{QString()};
+    Module1 &table = module1();
+    QString path;
+    std::array<AccountSlot, Module1::MaxAccounts + 1> saved{};
+};
+
+TEST_F(StoreOnAFaultyDisk, AFullDiskRefusesTheSaveAndTheAccountsOnItStayWhole)
+{
+    ScratchDisk disk(64 * 1024);
+    if (!disk.available())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QByteArray before = saveFirstVersion(disk.path());
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_GT(disk.fill(), 0);
+
+    expectRefusedAndNothingLost(before);
+    // No half-written temporary file or stale lock is left in the settings folder.
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("TimoraV2.ini")});
+
+    // Once there is room again, the next save goes through.
+    disk.freeUp();
+    fillTable(table, 2);
+    const auto second = table.accounts;
+    table.SaveAccounts();
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.accounts, second);
+}
+
+TEST_F(StoreOnAFaultyDisk, TheVeryFirstSaveOnAFullDiskFailsAndTheNextStartIsStillAFirstRun)
+{
+    ScratchDisk disk(64 * 1024);
+    if (!disk.available())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    ASSERT_TRUE(QDir().mkpath(disk.path() + QStringLiteral("/TimoraV2")));
+    ASSERT_GT(disk.fill(), 0);
+    path = disk.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
+    store = IniSettingsStore(path);
+    table.LoadAccounts();
+    EXPECT_THROW(table.SaveAccounts(), AppError);
+
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.accountCount, 1);
+    EXPECT_EQ(table.accounts[1].userId, Module1::AdminId);
+    EXPECT_EQ(table.accounts[1].password, Module1::FirstRunPassword);
+}
+
+// What is made read-only: the settings file itself, or the folder that holds it.
+enum class ReadOnly { File, Folder };
+
+class StoreOnReadOnlyStorage : public StoreOnAFaultyDisk,
+                               public ::testing::WithParamInterface<ReadOnly>
+{};
+
+// Root ignores permission bits, so the file or the folder is bind-mounted read-only, which binds
+// root as well.
+TEST_P(StoreOnReadOnlyStorage, ASaveIsRefusedClearlyAndTheFileStaysAsItWas)
+{
+    ScratchDisk disk(1024 * 1024);
+    if (!disk.available())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QByteArray before = saveFirstVersion(disk.path());
+    const QString target = GetParam() == ReadOnly::File ? path : QFileInfo(path).absolutePath();
+    if (!disk.makeReadOnly(target))
+        GTEST_SKIP() << disk.whyNot().toStdString();
+
+    expectRefusedAndNothingLost(before);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndFolder, StoreOnReadOnlyStorage,
+                         ::testing::Values(ReadOnly::File, ReadOnly::Folder), [](const auto &info) {
+                             return info.param == ReadOnly::File ? "ReadOnlyFile"
+                                                                 : "ReadOnlyFolder";
+                         });
+
+} // namespace

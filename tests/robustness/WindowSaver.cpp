@@ -1,0 +1,89 @@
+// Ends a session, or saves the administrator's grid, again and again through the windows' own
+// handlers, until it is killed. The rounds store one of two account tables in turn (three
+// accounts "V0USER…" or seven accounts "V1USER…"), so whatever the file holds afterwards must be
+// one of the two as a whole. Prints "ready" once the first save is done.
+// Usage: window_saver session-end|admin-save <settings file>
+#include "admin/frmAdmin.h"
+#include "core/DateText.h"
+#include "core/Module1.h"
+#include "core/Services.h"
+#include "core/linux/IniSettingsStore.h"
+#include "session/frmActive.h"
+#include "tests/support/FakeServices.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void fill(Module1 &table, int version)
+{
+    table.reset();
+    const int count = version == 0 ? 3 : 7;
+    table.accountCount = static_cast<qint16>(count);
+    for (int n = 1; n <= count; ++n)
+        table.accounts[n] = {QStringLiteral("V%1USER%2").arg(version).arg(n),
+                             QStringLiteral("PW%1").arg(n), 60 + version,
+                             QStringLiteral("8 Dec 2026"), n + 100 * version};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 3)
+        return 2;
+    const bool sessionEnd = std::strcmp(argv[1], "session-end") == 0;
+
+    IniSettingsStore store(QString::fromLocal8Bit(argv[2]));
+    Module1 &table = module1();
+    table.setStore(&store);
+
+    RecordingMessageBoxes messages;
+    RecordingProgramEnd programEnd;
+    RecordingStarter starter;
+    FakeToday today;
+    QStringList disablerLog;
+    Services &s = services();
+    s.messages = &messages;
+    s.programEnd = &programEnd;
+    s.starter = &starter;
+    s.today = &today;
+    s.makeDisabler = [&] {
+        return std::make_unique<RecordingDisabler>(&disablerLog);
+    };
+    s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
+        return new FakeTrayIcon(parent);
+    };
+    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
+        return new FakeClockChangeSource(parent);
+    };
+
+    for (int round = 0;; ++round) {
+        const int version = round % 2;
+        fill(table, version);
+        if (sessionEnd) {
+            // Slot 1 is logged on; the session end stores its minutes and today's date.
+            table.loggedOnIndex = 1;
+            table.sessionMinutes = 40 + version;
+            frmActive::instance().cmdLogoff_Click();
+        } else {
+            frmAdmin &admin = frmAdmin::instance();
+            admin.FillGrid();
+            admin.cmdSave_Click();
+        }
+        if (!messages.shown.isEmpty()) {
+            std::fprintf(stderr, "the save reported: %s\n",
+                         qPrintable(messages.shown.constFirst().text));
+            return 1;
+        }
+        disablerLog.clear();
+        if (round == 0) {
+            std::puts("ready");
+            std::fflush(stdout);
+        }
+    }
+}

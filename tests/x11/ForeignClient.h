@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <xcb/xcb.h>
+
+// Another program on the test display: a connection of its own with one top-level window. It
+// behaves like an ordinary application: asked through WM_DELETE_WINDOW, it closes its window.
+class ForeignClient
+{
+public:
+    struct Options
+    {
+        QString title;
+        bool offersDelete = true;
+        bool desktopType = false;
+        // Only the old Latin-1 WM_NAME, no _NET_WM_NAME.
+        bool latin1TitleOnly = false;
+    };
+
+    ForeignClient(const QByteArray &display, const Options &options);
+    ~ForeignClient();
+    ForeignClient(const ForeignClient &) = delete;
+    ForeignClient &operator=(const ForeignClient &) = delete;
+
+    xcb_connection_t *connection() const { return m_connection; }
+    xcb_window_t window() const { return m_window; }
+    xcb_window_t root() const { return m_root; }
+
+    // Maps the window and waits until the server shows it.
+    void map();
+    // Asks the window manager to bring the window to the front and gives it the keyboard.
+    void activate();
+    // Reads what the server sent: close requests, key presses, the connection's end.
+    void poll();
+
+    bool askedToClose() const { return m_askedToClose; }
+    // The window is gone: closed on request, or the client was killed.
+    bool closed() const { return m_closed || xcb_connection_has_error(m_connection); }
+    int keyPresses() const { return m_keyPresses; }
+
+    bool grabKeyboard();
+    void ungrabKeyboard();
+    // A window manager's shortcut: a passive grab of key+modifiers on the root window.
+    void grabShortcut(xcb_keycode_t key, std::uint16_t modifiers);
+    xcb_keycode_t keycodeOf(std::uint32_t keysym) const;
+
+    xcb_atom_t atom(const char *name) const;
+
+private:
+    xcb_connection_t *m_connection = nullptr;
+    xcb_window_t m_root = XCB_WINDOW_NONE;
+    xcb_window_t m_window = XCB_WINDOW_NONE;
+    xcb_atom_t m_deleteWindow = XCB_ATOM_NONE;
+    bool m_askedToClose = false;
+    bool m_closed = false;
+    int m_keyPresses = 0;
+};

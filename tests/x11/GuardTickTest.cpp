@@ -1,0 +1,188 @@
+#include "FakeWindowSystem.h"
+#include "core/ForegroundGuard.h"
+#include "core/Services.h"
+#include "logon/frmLogon.h"
+#include "tests/support/FakeServices.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct TitleCase
+{
+    const char *title;
+    bool leftAlone;
+};
+
+// Names the case by its title in the test list.
+void PrintTo(const TitleCase &c, std::ostream *out)
+{
+    *out << '"' << c.title << (c.leftAlone ? "\" left alone" : "\" closed");
+}
+
+class TheGuardRule : public ::testing::TestWithParam<TitleCase>
+{};
+
+TEST_P(TheGuardRule, ComparesTheWholeUpperCasedTitle)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    const WindowSystem::WindowId window = desktop.bringToFront(QString::fromUtf8(GetParam().title));
+    guard.tick();
+    if (GetParam().leftAlone)
+        EXPECT_TRUE(desktop.closeRequests.isEmpty());
+    else
+        EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{window});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, TheGuardRule,
+    ::testing::Values(
+        // The allowed windows, in any mix of case.
+        TitleCase{"System Logon", true}, TitleCase{"SYSTEM LOGON", true},
+        TitleCase{"system logon", true}, TitleCase{"sYsTeM lOgOn", true},
+        TitleCase{"Desktop", true}, TitleCase{"Timora Desk", true},
+        TitleCase{"About TimoraDesk", true}, TitleCase{"about timoradesk", true},
+        TitleCase{"System Information", true},
+        // The program's own message boxes carry the one-word title, which is not allowed.
+        TitleCase{"TimoraDesk", false},
+        // Only the whole title counts.
+        TitleCase{"System Logon and more", false}, TitleCase{" System Logon", false},
+        TitleCase{"System Logon ", false}, TitleCase{"Logon", false},
+        TitleCase{"About TimoraDesk - Mozilla Firefox", false},
+        TitleCase{"Microsoft System Information", false}, TitleCase{"Program Manager", false},
+        // Anything else, an untitled window included.
+        TitleCase{"", false}, TitleCase{"xterm", false}, TitleCase{"Süßes Fenster", false}));
+
+TEST(TheGuard, TestsTheAllowedTitlesInTheirOrder)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    EXPECT_EQ(guard.allowedTitles(),
+              (QStringList{QStringLiteral("SYSTEM LOGON"), QStringLiteral("DESKTOP"),
+                           QStringLiteral("TIMORA DESK"), QStringLiteral("ABOUT TIMORADESK"),
+                           QStringLiteral("SYSTEM INFORMATION")}));
+}
+
+TEST(TheGuard, AllowsTheDesktopWindowByTheTitleItHadWhenTheGuardStarted)
+{
+    FakeWindowSystem desktop;
+    desktop.desktop = QStringLiteral("Kiosk Wallpaper");
+    ForegroundGuard guard(desktop);
+    EXPECT_EQ(guard.allowedTitles().at(1), QStringLiteral("KIOSK WALLPAPER"));
+
+    desktop.desktop = QStringLiteral("Renamed Later");
+    desktop.bringToFront(QStringLiteral("kiosk wallpaper"));
+    guard.tick();
+    EXPECT_TRUE(desktop.closeRequests.isEmpty());
+    // "Desktop" only stands in when there is no desktop window.
+    const auto other = desktop.bringToFront(QStringLiteral("Desktop"));
+    guard.tick();
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{other});
+}
+
+TEST(TheGuard, AnUntitledDesktopDoesNotLetUntitledWindowsThrough)
+{
+    FakeWindowSystem desktop;
+    desktop.desktop = QString();
+    ForegroundGuard guard(desktop);
+    EXPECT_EQ(guard.allowedTitles().at(1), QStringLiteral("DESKTOP"));
+    const auto untitled = desktop.bringToFront(QString());
+    guard.tick();
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{untitled});
+}
+
+TEST(TheGuard, SendsNothingWhenNoWindowIsInFrontOrItHasJustGone)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    EXPECT_FALSE(guard.tick());
+
+    const auto gone = desktop.bringToFront(QStringLiteral("xterm"));
+    desktop.titles.remove(gone);
+    EXPECT_FALSE(guard.tick());
+    EXPECT_TRUE(desktop.closeRequests.isEmpty());
+}
+
+class GuardTick : public TimoraTest
+{
+protected:
+    void SetUp() override
+    {
+        TimoraTest::SetUp();
+        services().windowSystem = &desktop;
+    }
+    FakeWindowSystem desktop;
+};
+
+TEST_F(GuardTick, TheTimerIsOffWhileTheTickLooksAndRunsAgainAfterIt)
+{
+    frmLogon &w = frmLogon::instance();
+    w.show();
+    bool activeDuringLook = true;
+    desktop.whileLooking = [&] {
+        activeDuringLook = w.Timer1->isActive();
+    };
+    const auto editor = desktop.bringToFront(QStringLiteral("Text Editor"));
+
+    w.Timer1_Timer();
+
+    EXPECT_FALSE(activeDuringLook);
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{editor});
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.Timer1->interval(), 2000);
+}
+
+TEST_F(GuardTick, LeavesTheLogonWindowAndTheAboutWindowAlone)
+{
+    frmLogon &w = frmLogon::instance();
+    w.show();
+    desktop.bringToFront(w.windowTitle());
+    w.Timer1_Timer();
+    desktop.bringToFront(QStringLiteral("About TimoraDesk"));
+    w.Timer1_Timer();
+    EXPECT_TRUE(desktop.closeRequests.isEmpty());
+    EXPECT_TRUE(frmLogon::exists());
+}
+
+TEST_F(GuardTick, ANewWindowSystemGetsAGuardOfItsOwn)
+{
+    frmLogon &w = frmLogon::instance();
+    w.Timer1_Timer();
+    FakeWindowSystem other;
+    const auto intruder = other.bringToFront(QStringLiteral("intruder"));
+    services().windowSystem = &other;
+    w.Timer1_Timer();
+    EXPECT_EQ(other.closeRequests, QList<WindowSystem::WindowId>{intruder});
+}
+
+TEST_F(GuardTick, WithoutAWindowSystemTheTickOnlyRunsTheTimerAgain)
+{
+    services().windowSystem = nullptr;
+    frmLogon &w = frmLogon::instance();
+    w.Timer1->stop();
+    w.Timer1_Timer();
+    EXPECT_TRUE(w.Timer1->isActive());
+}
+
+TEST_F(GuardTick, NoTickLooksAfterASuccessfulLogon)
+{
+    frmLogon &w = frmLogon::instance();
+    w.show();
+    int looks = 0;
+    desktop.whileLooking = [&] {
+        ++looks;
+    };
+    w.txtUser->setText(QStringLiteral("administrator"));
+    w.txtPassword->setText(QStringLiteral("quiverlantern"));
+    w.cmdLogOn_Click();
+    ASSERT_FALSE(w.isVisible());
+    // Far longer than the guard's interval, in test time.
+    w.Timer1->setInterval(10);
+    QTest::qWait(100);
+    EXPECT_EQ(looks, 0);
+}
+
+} // namespace

@@ -1,0 +1,361 @@
+#include "core/linux/LinuxDisabler.h"
+#include "FakePowerBackend.h"
+#include "ForeignClient.h"
+#include "X11Display.h"
+#include "about/frmAbout.h"
+#include "core/Services.h"
+#include "core/SimulatedPowerBackend.h"
+#include "core/linux/X11WindowSystem.h"
+#include "logon/frmLogon.h"
+#include "tests/support/FakeServices.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryFile>
+#include <xcb/screensaver.h>
+
+namespace {
+
+using X11Display::waitUntil;
+
+constexpr std::uint32_t KeysymF2 = 0xffbf;
+
+bool xdotool(const QStringList &arguments)
+{
+    return X11Display::run(QStringLiteral("xdotool"), arguments);
+}
+
+class DisablerOnX11 : public TimoraTest
+{
+protected:
+    void SetUp() override
+    {
+        SKIP_WITHOUT_X11_DISPLAY();
+        TimoraTest::SetUp();
+        auto backend = std::make_unique<FakePowerBackend>();
+        power = backend.get();
+        disabler = std::make_unique<LinuxDisabler>(std::move(backend));
+    }
+
+    void TearDown() override
+    {
+        disabler.reset();
+        TimoraTest::TearDown();
+    }
+
+    // Whether another program could take the keyboard now (it gives it back at once).
+    static bool keyboardFree()
+    {
+        ForeignClient other(X11Display::name(), {QStringLiteral("other")});
+        const bool taken = other.grabKeyboard();
+        if (taken)
+            other.ungrabKeyboard();
+        return taken;
+    }
+
+    FakePowerBackend *power = nullptr;
+    std::unique_ptr<LinuxDisabler> disabler;
+};
+
+TEST_F(DisablerOnX11, TheSwitchesTakeTheKeyboardFromOtherProgramsAndGiveItBack)
+{
+    ASSERT_TRUE(keyboardFree());
+    disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    EXPECT_FALSE(keyboardFree());
+    disabler->setSwitches(false);
+    EXPECT_FALSE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    EXPECT_TRUE(keyboardFree());
+}
+
+TEST_F(DisablerOnX11, AWindowManagerShortcutReachesNothingWhileTheSwitchesAreOn)
+{
+    ForeignClient windowManager(X11Display::name(), {QStringLiteral("shortcuts")});
+    const xcb_keycode_t f2 = windowManager.keycodeOf(KeysymF2);
+    ASSERT_NE(f2, 0);
+    windowManager.grabShortcut(f2, XCB_MOD_MASK_1);
+    auto poll = [&] {
+        windowManager.poll();
+    };
+
+    disabler->setSwitches(true);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F2")}));
+    X11Display::spin(300, poll);
+    EXPECT_EQ(windowManager.keyPresses(), 0);
+
+    disabler->setSwitches(false);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F2")}));
+    EXPECT_TRUE(waitUntil([&] { return windowManager.keyPresses() > 0; }, 2000, poll));
+}
+
+TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwitchesAreOn)
+{
+    ForeignClient editor(X11Display::name(), {QStringLiteral("editor")});
+    editor.map();
+    editor.activate();
+    xcb_set_input_focus(editor.connection(), XCB_INPUT_FOCUS_PARENT, editor.window(),
+                        XCB_CURRENT_TIME);
+    xcb_flush(editor.connection());
+    auto poll = [&] {
+        editor.poll();
+    };
+    X11Display::spin(200, poll);
+
+    disabler->setSwitches(true);
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("abc")}));
+    X11Display::spin(300, poll);
+    EXPECT_EQ(editor.keyPresses(), 0);
+
+    disabler->setSwitches(false);
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("abc")}));
+    EXPECT_TRUE(waitUntil([&] { return editor.keyPresses() == 3; }, 2000, poll));
+}
+
+TEST_F(DisablerOnX11, TheKeyboardMapHasNoConsoleSwitchOrZapWhileTheSwitchesAreOn)
+{
+    X11ServerKeys map(X11Display::name());
+    const int before = map.actionsInMap();
+    ASSERT_GT(before, 0) << "the test display's keyboard map has no console-switch keys";
+    disabler->setSwitches(true);
+    EXPECT_EQ(map.actionsInMap(), 0);
+    // A second "on" (the logon window restored again) keeps them off.
+    disabler->setSwitches(true);
+    EXPECT_EQ(map.actionsInMap(), 0);
+    disabler->setSwitches(false);
+    EXPECT_EQ(map.actionsInMap(), before);
+}
+
+TEST_F(DisablerOnX11, AMenuOfTheProgramDoesNotEndTheKeyboardGrabForLong)
+{
+    disabler->setSwitches(true);
+    QMenu menu;
+    menu.addAction(QStringLiteral("Copy"));
+    menu.popup(QPoint(100, 100));
+    ASSERT_TRUE(waitUntil([&] { return menu.isVisible(); }, 2000));
+    menu.close();
+    X11Display::spin(50);
+    // Closing the menu let go of the keyboard; the switches take it again soon after.
+    EXPECT_TRUE(keyboardFree());
+    X11Display::spin(LinuxDisabler::RefreshIntervalMs + 500);
+    EXPECT_FALSE(keyboardFree());
+}
+
+TEST_F(DisablerOnX11, TheScreenSaverStaysOffWhileTheSwitchesAreOn)
+{
+    ForeignClient probe(X11Display::name(), {QStringLiteral("probe")});
+    xcb_connection_t *c = probe.connection();
+    xcb_get_screen_saver_reply_t *saved =
+        xcb_get_screen_saver_reply(c, xcb_get_screen_saver(c), nullptr);
+    ASSERT_NE(saved, nullptr);
+    auto state = [&] {
+        xcb_screensaver_query_info_reply_t *info = xcb_screensaver_query_info_reply(
+            c, xcb_screensaver_query_info(c, probe.root()), nullptr);
+        const int s = info ? info->state : -1;
+        std::free(info);
+        return s;
+    };
+    // A screen saver that starts after one idle second.
+    xcb_set_screen_saver(c, 1, 0, XCB_BLANKING_PREFERRED, XCB_EXPOSURES_DEFAULT);
+    xcb_force_screen_saver(c, XCB_SCREEN_SAVER_RESET);
+    xcb_flush(c);
+
+    disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ScreenSaver));
+    X11Display::spin(2500);
+    EXPECT_NE(state(), XCB_SCREENSAVER_STATE_ON);
+
+    disabler->setSwitches(false);
+    EXPECT_TRUE(waitUntil([&] { return state() == XCB_SCREENSAVER_STATE_ON; }, 4000));
+
+    xcb_set_screen_saver(c, saved->timeout, saved->interval, saved->prefer_blanking,
+                         saved->allow_exposures);
+    xcb_force_screen_saver(c, XCB_SCREEN_SAVER_RESET);
+    xcb_flush(c);
+    std::free(saved);
+}
+
+TEST_F(DisablerOnX11, ThePowerKeysAndSleepAreHeldWhileTheSwitchesAreOn)
+{
+    disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::PowerKeys));
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::Sleep));
+    disabler->setSwitches(false);
+    EXPECT_FALSE(power->held[0]);
+    EXPECT_FALSE(power->held[1]);
+}
+
+TEST_F(DisablerOnX11, AMissingPowerManagerIsReportedOnceAndEverythingElseGoesOn)
+{
+    power->refuse = true;
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) {
+        disabler->setSwitches(true);
+        EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+        EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
+        EXPECT_TRUE(disabler->isActive(LinuxDisabler::ScreenSaver));
+        EXPECT_FALSE(disabler->isActive(LinuxDisabler::PowerKeys));
+        disabler->setSwitches(false);
+    }
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()),
+              QStringLiteral("TimoraDesk: holding the power keys and the lid switch is not "
+                             "available (logind is not running); going on without it\n"
+                             "TimoraDesk: holding off sleep is not available (logind is not "
+                             "running); going on without it\n"));
+}
+
+TEST_F(DisablerOnX11, AFailedRestartOrShutDownIsWrittenOnStandardError)
+{
+    power->refuse = true;
+    testing::internal::CaptureStderr();
+    disabler->restart();
+    disabler->shutDown();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "TimoraDesk: the restart failed: logind is not running\n"
+              "TimoraDesk: the shut-down failed: logind is not running\n");
+    EXPECT_EQ(power->log, (QStringList{QStringLiteral("reboot"), QStringLiteral("power off")}));
+}
+
+TEST_F(DisablerOnX11, UndoesEverythingWhenItEnds)
+{
+    X11ServerKeys map(X11Display::name());
+    const int before = map.actionsInMap();
+    disabler->setSwitches(true);
+    disabler.reset();
+    EXPECT_EQ(map.actionsInMap(), before);
+    EXPECT_TRUE(keyboardFree());
+}
+
+TEST_F(DisablerOnX11, TheSimulatedBuildSaysOneLineForEveryCall)
+{
+    QTemporaryFile log;
+    ASSERT_TRUE(log.open());
+    std::FILE *out = std::fopen(qPrintable(log.fileName()), "w");
+    ASSERT_NE(out, nullptr);
+    {
+        LinuxDisabler simulated(std::make_unique<SimulatedPowerBackend>(out), out);
+        simulated.setSwitches(true);
+        simulated.setSwitches(false);
+        simulated.restart();
+        simulated.shutDown();
+    }
+    std::fclose(out);
+    EXPECT_EQ(log.readAll(), "switches on\nswitches off\nrestart requested\nshut-down requested\n");
+}
+
+// The logon window with the real switches.
+class LogonWithSwitches : public DisablerOnX11
+{
+protected:
+    void SetUp() override
+    {
+        DisablerOnX11::SetUp();
+        if (IsSkipped())
+            return;
+        windows = std::make_unique<X11WindowSystem>(X11Display::name());
+        services().windowSystem = windows.get();
+        services().makeDisabler = [this]() -> std::unique_ptr<Disabler> {
+            auto backend = std::make_unique<FakePowerBackend>();
+            logonPower = backend.get();
+            auto *out = std::tmpfile();
+            announced = out;
+            return std::make_unique<LinuxDisabler>(std::move(backend), out);
+        };
+    }
+
+    void TearDown() override
+    {
+        TimoraTest::TearDown();
+        windows.reset();
+        if (announced)
+            std::fclose(announced);
+        disabler.reset();
+    }
+
+    frmLogon &openLogon()
+    {
+        frmLogon &w = frmLogon::instance();
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(waitUntil(
+            [&] { return windows->foregroundWindow() == WindowSystem::WindowId(w.winId()); },
+            3000));
+        return w;
+    }
+
+    QString announcedLines() const
+    {
+        std::fflush(announced);
+        std::rewind(announced);
+        QByteArray text;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, announced))
+            text += buffer;
+        return QString::fromUtf8(text);
+    }
+
+    std::unique_ptr<X11WindowSystem> windows;
+    FakePowerBackend *logonPower = nullptr;
+    std::FILE *announced = nullptr;
+};
+
+TEST_F(LogonWithSwitches, TypingIntoTheLogonWindowStillWorksWhileOtherProgramsGetNoKeys)
+{
+    frmLogon &w = openLogon();
+    ASSERT_TRUE(w.Disable1->switches());
+    EXPECT_FALSE(keyboardFree());
+    w.txtUser->setFocus();
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("kid")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Tab")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("secret")}));
+    EXPECT_TRUE(waitUntil([&] { return w.txtPassword->text() == QStringLiteral("secret"); }, 3000))
+        << qPrintable(w.txtPassword->text());
+    EXPECT_EQ(w.txtUser->text(), QStringLiteral("kid"));
+}
+
+TEST_F(LogonWithSwitches, NoKeyIsLostWhileTheSwitchesCheckTheGrab)
+{
+    frmLogon &w = openLogon();
+    w.txtUser->setFocus();
+    // Typed for longer than the switches take between two checks of the keyboard grab.
+    const QString name = QStringLiteral("abcdefghijklmnopqrstuvwxyz").repeated(14);
+    ASSERT_TRUE(
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), name}));
+    EXPECT_TRUE(waitUntil([&] { return w.txtUser->text() == name; }, 5000))
+        << w.txtUser->text().size() << " of " << name.size() << " characters arrived";
+}
+
+TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
+{
+    frmLogon &w = openLogon();
+    w.mnuAbout_Click();
+    ASSERT_TRUE(frmAbout::exists());
+    frmAbout &about = frmAbout::instance();
+    about.activateWindow();
+    ASSERT_TRUE(waitUntil(
+        [&] { return windows->foregroundWindow() == WindowSystem::WindowId(about.winId()); },
+        3000));
+    ASSERT_FALSE(keyboardFree());
+    // Esc presses the About window's OK, which closes it.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    EXPECT_TRUE(waitUntil([&] { return !frmAbout::exists() || !about.isVisible(); }, 3000));
+}
+
+TEST_F(LogonWithSwitches, ExitTurnsTheSwitchesOffAndAsksForTheShutDown)
+{
+    X11ServerKeys map(X11Display::name());
+    const int before = map.actionsInMap();
+    frmLogon &w = openLogon();
+    ASSERT_EQ(map.actionsInMap(), 0);
+    ASSERT_FALSE(keyboardFree());
+
+    w.cmdExit->trigger();
+
+    EXPECT_FALSE(frmLogon::exists());
+    EXPECT_EQ(announcedLines(), QStringLiteral("switches on\nswitches off\n"));
+    EXPECT_EQ(logonPower->log.last(), QStringLiteral("power off"));
+    EXPECT_EQ(map.actionsInMap(), before);
+    EXPECT_TRUE(keyboardFree());
+    EXPECT_FALSE(logonPower->held[0]);
+}
+
+} // namespace

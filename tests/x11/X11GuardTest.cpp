@@ -1,0 +1,243 @@
+#include "ForeignClient.h"
+#include "X11Display.h"
+#include "about/frmAbout.h"
+#include "core/QtMessageBoxes.h"
+#include "core/Services.h"
+#include "core/linux/X11WindowSystem.h"
+#include "logon/frmLogon.h"
+#include "tests/support/FakeServices.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+
+using X11Display::waitUntil;
+
+class GuardOnX11 : public TimoraTest
+{
+protected:
+    void SetUp() override
+    {
+        SKIP_WITHOUT_X11_DISPLAY();
+        TimoraTest::SetUp();
+        windows = std::make_unique<X11WindowSystem>(X11Display::name());
+        services().windowSystem = windows.get();
+    }
+
+    void TearDown() override
+    {
+        TimoraTest::TearDown();
+        windows.reset();
+    }
+
+    frmLogon &openLogon()
+    {
+        frmLogon &w = frmLogon::instance();
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(waitUntil([&] { return inFront(w); }, 3000));
+        return w;
+    }
+
+    bool inFront(const QWidget &w) const
+    {
+        return windows->foregroundWindow() == static_cast<WindowSystem::WindowId>(w.winId());
+    }
+
+    std::unique_ptr<ForeignClient> frontWindow(const ForeignClient::Options &options)
+    {
+        auto client = std::make_unique<ForeignClient>(X11Display::name(), options);
+        client->map();
+        client->activate();
+        const xcb_window_t id = client->window();
+        EXPECT_TRUE(waitUntil([&] { return windows->foregroundWindow() == id; }, 3000,
+                              [&] { client->poll(); }));
+        return client;
+    }
+
+    std::unique_ptr<X11WindowSystem> windows;
+};
+
+class AForeignWindow : public GuardOnX11, public ::testing::WithParamInterface<bool>
+{};
+
+TEST_P(AForeignWindow, BroughtToTheFrontIsClosedWithinATick)
+{
+    openLogon();
+    auto client = frontWindow({.title = QStringLiteral("xmessage"), .offersDelete = GetParam()});
+    QElapsedTimer inFrontFor;
+    inFrontFor.start();
+    EXPECT_TRUE(waitUntil([&] { return client->closed(); }, 2500, [&] { client->poll(); }))
+        << "still open after " << inFrontFor.elapsed() << " ms";
+    EXPECT_EQ(client->askedToClose(), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutTheDeleteProtocol, AForeignWindow, ::testing::Bool(),
+                         [](const auto &info) {
+                             return std::string(info.param ? "OffersDelete" : "WithoutDelete");
+                         });
+
+struct FrontCase
+{
+    const char *title;
+    bool leftAlone;
+};
+
+// Names the case by its title in the test list.
+void PrintTo(const FrontCase &c, std::ostream *out)
+{
+    *out << '"' << c.title << (c.leftAlone ? "\" left alone" : "\" closed");
+}
+
+class TheWindowInFront : public GuardOnX11, public ::testing::WithParamInterface<FrontCase>
+{};
+
+TEST_P(TheWindowInFront, IsJudgedByItsWholeTitle)
+{
+    frmLogon &w = openLogon();
+    auto client = frontWindow({QString::fromUtf8(GetParam().title)});
+    w.Timer1_Timer();
+    X11Display::spin(300, [&] { client->poll(); });
+    EXPECT_EQ(client->askedToClose(), !GetParam().leftAlone);
+    EXPECT_TRUE(w.Timer1->isActive());
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, TheWindowInFront,
+                         ::testing::Values(FrontCase{"system logon", true},
+                                           FrontCase{"About TimoraDesk", true},
+                                           FrontCase{"Timora Desk", true},
+                                           FrontCase{"System Information", true},
+                                           FrontCase{"System Logon and more", false},
+                                           FrontCase{"", false}, FrontCase{"TimoraDesk", false}));
+
+TEST_F(GuardOnX11, LeavesTheLogonWindowAndTheAboutWindowOpen)
+{
+    frmLogon &w = openLogon();
+    w.Timer1_Timer();
+    X11Display::spin(300);
+    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_TRUE(w.isVisible());
+
+    w.mnuAbout_Click();
+    ASSERT_TRUE(frmAbout::exists());
+    frmAbout &about = frmAbout::instance();
+    about.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return inFront(about); }, 3000));
+    w.Timer1_Timer();
+    X11Display::spin(300);
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_FALSE(disablerLog.contains(QStringLiteral("shut-down requested")));
+}
+
+TEST_F(GuardOnX11, TheLogonWindowMinimisedByTheWindowManagerComesStraightBack)
+{
+    frmLogon &w = openLogon();
+    disablerLog.clear();
+    // What the minimise button of the window manager's title bar does.
+    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
+                                {QStringLiteral("windowminimize"), QString::number(w.winId())}));
+    EXPECT_TRUE(waitUntil(
+        [&] { return disablerLog.contains(QStringLiteral("switches off")) && inFront(w); }, 3000));
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
+    EXPECT_TRUE(w.txtUser->hasFocus());
+}
+
+TEST_F(GuardOnX11, LeavesTheDesktopWindowAlone)
+{
+    // The desktop is there before the guard starts.
+    ForeignClient desktop(X11Display::name(),
+                          {.title = QStringLiteral("Kiosk Wallpaper"), .desktopType = true});
+    desktop.map();
+    frmLogon &w = openLogon();
+    w.Timer1_Timer();
+    desktop.activate();
+    ASSERT_TRUE(waitUntil([&] { return windows->foregroundWindow() == desktop.window(); }, 3000,
+                          [&] { desktop.poll(); }));
+    w.Timer1_Timer();
+    X11Display::spin(300, [&] { desktop.poll(); });
+    EXPECT_FALSE(desktop.askedToClose());
+    EXPECT_FALSE(desktop.closed());
+}
+
+TEST_F(GuardOnX11, DismissesTheProgramsOwnMessageBox)
+{
+    QtMessageBoxes boxes;
+    services().messages = &boxes;
+    frmLogon &w = openLogon();
+    // Should the guard fail, the box still goes, so that the test ends.
+    QTimer safetyNet;
+    safetyNet.setSingleShot(true);
+    QObject::connect(&safetyNet, &QTimer::timeout, [] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    safetyNet.start(8000);
+
+    w.txtUser->setText(QStringLiteral("nobody"));
+    w.txtPassword->setText(QStringLiteral("wrong"));
+    QElapsedTimer shown;
+    shown.start();
+    w.cmdLogOn_Click();
+    const qint64 elapsed = shown.elapsed();
+
+    EXPECT_TRUE(safetyNet.isActive()) << "the box was not dismissed by the guard";
+    // A tick comes every 2 seconds; the box is closed by the first one after it appeared.
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_TRUE(w.txtPassword->text().isEmpty());
+}
+
+// A window system whose window in front has just gone away, as openbox may leave it named.
+class VanishedFront : public WindowSystem
+{
+public:
+    VanishedFront(WindowSystem &real, WindowId gone) : m_real(real), m_gone(gone) {}
+    WindowId foregroundWindow() override { return m_gone; }
+    std::optional<QString> titleOf(WindowId window) override { return m_real.titleOf(window); }
+    void askToClose(WindowId window) override { m_real.askToClose(window); }
+    std::optional<QString> desktopTitle() override { return m_real.desktopTitle(); }
+
+private:
+    WindowSystem &m_real;
+    WindowId m_gone;
+};
+
+TEST_F(GuardOnX11, AWindowInFrontThatIsAlreadyGoneIsSentNothingAndTheProgramGoesOn)
+{
+    xcb_window_t gone = XCB_WINDOW_NONE;
+    {
+        ForeignClient client(X11Display::name(), {QStringLiteral("Gone")});
+        client.map();
+        gone = client.window();
+    }
+    VanishedFront vanished(*windows, gone);
+    services().windowSystem = &vanished;
+    frmLogon &w = openLogon();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 10; ++i)
+        w.Timer1_Timer();
+    X11Display::spin(300);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string());
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_TRUE(frmLogon::exists());
+}
+
+TEST_F(GuardOnX11, NoTickRunsAfterASuccessfulLogon)
+{
+    frmLogon &w = openLogon();
+    w.txtUser->setText(QStringLiteral("administrator"));
+    w.txtPassword->setText(QStringLiteral("quiverlantern"));
+    w.cmdLogOn_Click();
+    ASSERT_FALSE(w.isVisible());
+    auto client = frontWindow({QStringLiteral("Spreadsheet")});
+    X11Display::spin(2500, [&] { client->poll(); });
+    EXPECT_FALSE(client->askedToClose());
+    EXPECT_FALSE(client->closed());
+}
+
+} // namespace

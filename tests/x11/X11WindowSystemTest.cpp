@@ -1,0 +1,203 @@
+#include "core/linux/X11WindowSystem.h"
+#include "ForeignClient.h"
+#include "X11Display.h"
+
+#include <QProcess>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+using X11Display::waitUntil;
+
+class OnTheTestDisplay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SKIP_WITHOUT_X11_DISPLAY();
+        windows = std::make_unique<X11WindowSystem>(X11Display::name());
+        ASSERT_TRUE(windows->connected());
+        ASSERT_TRUE(windows->windowManagerRunning()) << "the test display needs openbox";
+    }
+
+    std::unique_ptr<ForeignClient> frontWindow(const ForeignClient::Options &options)
+    {
+        auto client = std::make_unique<ForeignClient>(X11Display::name(), options);
+        client->map();
+        client->activate();
+        const xcb_window_t id = client->window();
+        EXPECT_TRUE(waitUntil([&] { return windows->foregroundWindow() == id; }, 3000,
+                              [&] { client->poll(); }))
+            << "the window manager did not bring the window to the front";
+        return client;
+    }
+
+    std::unique_ptr<X11WindowSystem> windows;
+};
+
+TEST_F(OnTheTestDisplay, ReadsTheTitleOfTheWindowInFrontAsUtf8)
+{
+    const QString title = QStringLiteral("Überblick – Ωmega ✓");
+    auto client = frontWindow({title});
+    EXPECT_EQ(windows->titleOf(client->window()), title);
+}
+
+TEST_F(OnTheTestDisplay, FallsBackToTheLatin1TitleOfOlderPrograms)
+{
+    const QString title = QStringLiteral("Café crème");
+    auto client = frontWindow({.title = title, .latin1TitleOnly = true});
+    EXPECT_EQ(windows->titleOf(client->window()), title);
+}
+
+TEST_F(OnTheTestDisplay, ReadsAtMost255CharactersOfATitle)
+{
+    const QString longTitle = QString(300, QChar(0x00e9));
+    auto client = frontWindow({longTitle});
+    EXPECT_EQ(windows->titleOf(client->window()), longTitle.left(255));
+    ForeignClient untitled(X11Display::name(), {QString()});
+    EXPECT_EQ(windows->titleOf(untitled.window()), QString());
+}
+
+TEST_F(OnTheTestDisplay, AsksAWindowToCloseThroughItsDeleteProtocol)
+{
+    auto client = frontWindow({QStringLiteral("Notes")});
+    windows->askToClose(client->window());
+    EXPECT_TRUE(waitUntil([&] { return client->askedToClose(); }, 2000, [&] { client->poll(); }));
+}
+
+TEST_F(OnTheTestDisplay, AWindowWithoutTheDeleteProtocolIsClosedByTheWindowManager)
+{
+    auto client = frontWindow({.title = QStringLiteral("Stubborn"), .offersDelete = false});
+    windows->askToClose(client->window());
+    EXPECT_TRUE(waitUntil([&] { return client->closed(); }, 3000, [&] { client->poll(); }));
+    EXPECT_FALSE(client->askedToClose());
+}
+
+TEST_F(OnTheTestDisplay, AWindowThatIsGoneIsSentNothingAndNothingIsPrinted)
+{
+    xcb_window_t gone = XCB_WINDOW_NONE;
+    {
+        ForeignClient client(X11Display::name(), {QStringLiteral("Short-lived")});
+        client.map();
+        gone = client.window();
+    }
+    // The client and its window are gone; the window manager may still name it for a moment.
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(windows->titleOf(gone), std::nullopt);
+        windows->askToClose(gone);
+    }
+    X11Display::spin(200);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string());
+    EXPECT_TRUE(windows->connected());
+
+    // The window system still works after the errors.
+    auto next = frontWindow({QStringLiteral("Next")});
+    EXPECT_EQ(windows->titleOf(next->window()), QStringLiteral("Next"));
+}
+
+TEST_F(OnTheTestDisplay, NoWindowMeansNothingIsSent)
+{
+    testing::internal::CaptureStderr();
+    windows->askToClose(WindowSystem::NoWindow);
+    EXPECT_EQ(windows->titleOf(WindowSystem::NoWindow), std::nullopt);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string());
+}
+
+// An X server of the test's own, without a window manager.
+class BareXServer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        server.setProgram(QStringLiteral("Xvfb"));
+        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
+                             QStringLiteral("-screen"), QStringLiteral("0"),
+                             QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
+                             QStringLiteral("tcp")});
+        server.start();
+        if (!server.waitForStarted(5000))
+            GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
+        display = ':' + server.readLine().trimmed();
+        windows = std::make_unique<X11WindowSystem>(display);
+        ASSERT_TRUE(windows->connected());
+    }
+
+    void TearDown() override
+    {
+        windows.reset();
+        server.terminate();
+        server.waitForFinished(5000);
+    }
+
+    QProcess server;
+    QByteArray display;
+    std::unique_ptr<X11WindowSystem> windows;
+};
+
+TEST_F(BareXServer, TheFocusedWindowTakenUpToItsTopLevelIsInFront)
+{
+    EXPECT_FALSE(windows->windowManagerRunning());
+    ForeignClient client(display, {QStringLiteral("No Manager Here")});
+    client.map();
+    // The keyboard focus on a child window inside the application's top-level window.
+    const xcb_window_t child = xcb_generate_id(client.connection());
+    xcb_create_window(client.connection(), XCB_COPY_FROM_PARENT, child, client.window(), 10, 10, 50,
+                      20, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(client.connection(), child);
+    xcb_set_input_focus(client.connection(), XCB_INPUT_FOCUS_PARENT, child, XCB_CURRENT_TIME);
+    xcb_flush(client.connection());
+
+    EXPECT_TRUE(waitUntil([&] { return windows->foregroundWindow() == client.window(); }, 2000));
+    EXPECT_EQ(windows->titleOf(windows->foregroundWindow()), QStringLiteral("No Manager Here"));
+}
+
+TEST_F(BareXServer, WhenTheFocusFollowsThePointerTheWindowUnderItIsInFront)
+{
+    ForeignClient client(display, {QStringLiteral("Under The Pointer")});
+    client.map();
+    xcb_set_input_focus(client.connection(), XCB_INPUT_FOCUS_POINTER_ROOT,
+                        XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    xcb_warp_pointer(client.connection(), XCB_WINDOW_NONE, client.root(), 0, 0, 0, 0, 5, 5);
+    xcb_flush(client.connection());
+    EXPECT_TRUE(
+        waitUntil([&] { return windows->foregroundWindow() == WindowSystem::NoWindow; }, 2000));
+
+    xcb_warp_pointer(client.connection(), XCB_WINDOW_NONE, client.window(), 0, 0, 0, 0, 20, 20);
+    xcb_flush(client.connection());
+    EXPECT_TRUE(waitUntil([&] { return windows->foregroundWindow() == client.window(); }, 2000));
+}
+
+TEST_F(BareXServer, FindsTheDesktopWindowAmongTheTopLevelWindows)
+{
+    ForeignClient plain(display, {QStringLiteral("Plain")});
+    plain.map();
+    EXPECT_EQ(windows->desktopTitle(), std::nullopt);
+    ForeignClient desktop(display, {.title = QStringLiteral("Backdrop"), .desktopType = true});
+    desktop.map();
+    EXPECT_EQ(windows->desktopTitle(), QStringLiteral("Backdrop"));
+}
+
+TEST_F(BareXServer, AnXServerThatGoesAwayEndsTheWindowSystemQuietly)
+{
+    ForeignClient client(display, {QStringLiteral("Soon Orphaned")});
+    client.map();
+    xcb_set_input_focus(client.connection(), XCB_INPUT_FOCUS_PARENT, client.window(),
+                        XCB_CURRENT_TIME);
+    xcb_flush(client.connection());
+    ASSERT_TRUE(waitUntil([&] { return windows->foregroundWindow() == client.window(); }, 2000));
+
+    server.kill();
+    server.waitForFinished(5000);
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(windows->foregroundWindow(), WindowSystem::NoWindow);
+        windows->askToClose(client.window());
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "TimoraDesk: lost the connection to the X display; the foreground guard stops\n");
+}
+
+} // namespace
