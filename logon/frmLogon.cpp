@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -326,6 +327,12 @@ void frmLogon::closeEvent(QCloseEvent *event)
 
 void frmLogon::bringBack()
 {
+    // Back in the middle of the screen, wherever the window manager put it last time.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     setVisible(true);
     Timer1->start();
     setWindowState(Qt::WindowNoState);

@@ -1,5 +1,6 @@
 #include "X11KeyboardGrab.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QGuiApplication>
 #include <cstdlib>
@@ -31,7 +32,42 @@ xcb_window_t rootOf(xcb_connection_t *connection)
     return screens.data->root;
 }
 
+// While the grab is held, drops the focus events whose mode says that a grab was taken or let go.
+// Real focus changes during the grab come with another mode and reach Qt as usual; so do the
+// focus events of the program's own pop-up menus.
+class GrabFocusFilter : public QAbstractNativeEventFilter
+{
+public:
+    explicit GrabFocusFilter(const bool &held) : m_held(held) {}
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (!m_held || eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type != XCB_FOCUS_IN && type != XCB_FOCUS_OUT)
+            return false;
+        // Focus-in and focus-out events share one layout.
+        const auto *focus = static_cast<const xcb_focus_in_event_t *>(message);
+        const bool causedByGrab =
+            focus->mode == XCB_NOTIFY_MODE_GRAB || focus->mode == XCB_NOTIFY_MODE_UNGRAB;
+        return causedByGrab && !QApplication::activePopupWidget();
+    }
+
+private:
+    const bool &m_held;
+};
+
 } // namespace
+
+X11KeyboardGrab::X11KeyboardGrab() = default;
+
+X11KeyboardGrab::~X11KeyboardGrab()
+{
+    if (m_focusFilter && qApp)
+        qApp->removeNativeEventFilter(m_focusFilter.get());
+}
 
 X11KeyboardGrab::Result X11KeyboardGrab::take()
 {
@@ -44,6 +80,11 @@ X11KeyboardGrab::Result X11KeyboardGrab::take()
     // A pop-up menu of the program holds the keyboard for itself while it is open.
     if (QApplication::activePopupWidget())
         return m_held ? Result::Taken : Result::Busy;
+
+    if (!m_focusFilter) {
+        m_focusFilter = std::make_unique<GrabFocusFilter>(m_held);
+        qApp->installNativeEventFilter(m_focusFilter.get());
+    }
 
     const xcb_window_t root = rootOf(connection);
     xcb_generic_error_t *error = nullptr;

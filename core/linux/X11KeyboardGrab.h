@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+class QAbstractNativeEventFilter;
 
 // An active grab of the X keyboard on the root window, made on the program's own (Qt's) X
 // connection with owner events on: keys meant for the program's windows reach them as usual,
@@ -8,6 +11,11 @@
 class X11KeyboardGrab
 {
 public:
+    X11KeyboardGrab();
+    ~X11KeyboardGrab();
+    X11KeyboardGrab(const X11KeyboardGrab &) = delete;
+    X11KeyboardGrab &operator=(const X11KeyboardGrab &) = delete;
+
     enum class Result {
         Taken,       // the keyboard is ours
         Busy,        // someone else holds it just now; try again later
@@ -23,4 +31,7 @@ public:
 private:
     bool m_held = false;
     QString m_error;
+    // Keeps the focus changes that the grab itself causes away from Qt, which would otherwise
+    // take the program's window for inactive (and its shortcuts and mnemonics for dead).
+    std::unique_ptr<QAbstractNativeEventFilter> m_focusFilter;
 };

@@ -89,6 +89,8 @@ void ForeignClient::activate()
     xcb_send_event(m_connection, 0, m_root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char *>(&event));
+    // As programs that want the keyboard do, should the window manager hesitate.
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, m_window, XCB_CURRENT_TIME);
     const std::uint32_t above[] = {XCB_STACK_MODE_ABOVE};
     xcb_configure_window(m_connection, m_window, XCB_CONFIG_WINDOW_STACK_MODE, above);
     xcb_flush(m_connection);

@@ -9,6 +9,7 @@
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryFile>
@@ -322,6 +323,22 @@ TEST_F(LogonWithSwitches, NoKeyIsLostWhileTheSwitchesCheckTheGrab)
         xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), name}));
     EXPECT_TRUE(waitUntil([&] { return w.txtUser->text() == name; }, 5000))
         << w.txtUser->text().size() << " of " << name.size() << " characters arrived";
+}
+
+TEST_F(LogonWithSwitches, TheLogonWindowStaysActiveWhenTheKeyboardIsTakenWhileItHasTheFocus)
+{
+    frmLogon &w = openLogon();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == &w; }, 3000));
+    // As when the window comes back from the administrator window: the grab is taken while
+    // the window has the keyboard focus.
+    w.Disable1->setSwitches(false);
+    w.Disable1->setSwitches(true);
+    X11Display::spin(1000);
+    EXPECT_EQ(QApplication::activeWindow(), &w);
+    // Its menu mnemonics still work.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+a")}));
+    EXPECT_TRUE(
+        waitUntil([&] { return frmAbout::exists() && frmAbout::instance().isVisible(); }, 3000));
 }
 
 TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)

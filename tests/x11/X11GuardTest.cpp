@@ -62,6 +62,23 @@ protected:
     std::unique_ptr<X11WindowSystem> windows;
 };
 
+// The real window system with the window in front fixed by the test: one that has just gone
+// away (as openbox may leave it named), or one the window manager will not bring to the front on
+// request (a desktop window).
+class FixedFront : public WindowSystem
+{
+public:
+    FixedFront(WindowSystem &real, WindowId front) : m_real(real), m_front(front) {}
+    WindowId foregroundWindow() override { return m_front; }
+    std::optional<QString> titleOf(WindowId window) override { return m_real.titleOf(window); }
+    void askToClose(WindowId window) override { m_real.askToClose(window); }
+    std::optional<QString> desktopTitle() override { return m_real.desktopTitle(); }
+
+private:
+    WindowSystem &m_real;
+    WindowId m_front;
+};
+
 class AForeignWindow : public GuardOnX11, public ::testing::WithParamInterface<bool>
 {};
 
@@ -153,15 +170,22 @@ TEST_F(GuardOnX11, LeavesTheDesktopWindowAlone)
     ForeignClient desktop(X11Display::name(),
                           {.title = QStringLiteral("Kiosk Wallpaper"), .desktopType = true});
     desktop.map();
+    ASSERT_TRUE(waitUntil([&] { return windows->desktopTitle().has_value(); }, 3000));
+    FixedFront desktopInFront(*windows, desktop.window());
+    services().windowSystem = &desktopInFront;
     frmLogon &w = openLogon();
-    w.Timer1_Timer();
-    desktop.activate();
-    ASSERT_TRUE(waitUntil([&] { return windows->foregroundWindow() == desktop.window(); }, 3000,
-                          [&] { desktop.poll(); }));
     w.Timer1_Timer();
     X11Display::spin(300, [&] { desktop.poll(); });
     EXPECT_FALSE(desktop.askedToClose());
     EXPECT_FALSE(desktop.closed());
+
+    // Any other window with no allowed title would have been asked.
+    ForeignClient other(X11Display::name(), {QStringLiteral("Kiosk Wallpaper 2")});
+    other.map();
+    FixedFront otherInFront(*windows, other.window());
+    services().windowSystem = &otherInFront;
+    w.Timer1_Timer();
+    EXPECT_TRUE(waitUntil([&] { return other.askedToClose(); }, 2000, [&] { other.poll(); }));
 }
 
 TEST_F(GuardOnX11, DismissesTheProgramsOwnMessageBox)
@@ -192,21 +216,6 @@ TEST_F(GuardOnX11, DismissesTheProgramsOwnMessageBox)
     EXPECT_TRUE(w.txtPassword->text().isEmpty());
 }
 
-// A window system whose window in front has just gone away, as openbox may leave it named.
-class VanishedFront : public WindowSystem
-{
-public:
-    VanishedFront(WindowSystem &real, WindowId gone) : m_real(real), m_gone(gone) {}
-    WindowId foregroundWindow() override { return m_gone; }
-    std::optional<QString> titleOf(WindowId window) override { return m_real.titleOf(window); }
-    void askToClose(WindowId window) override { m_real.askToClose(window); }
-    std::optional<QString> desktopTitle() override { return m_real.desktopTitle(); }
-
-private:
-    WindowSystem &m_real;
-    WindowId m_gone;
-};
-
 TEST_F(GuardOnX11, AWindowInFrontThatIsAlreadyGoneIsSentNothingAndTheProgramGoesOn)
 {
     xcb_window_t gone = XCB_WINDOW_NONE;
@@ -215,7 +224,7 @@ TEST_F(GuardOnX11, AWindowInFrontThatIsAlreadyGoneIsSentNothingAndTheProgramGoes
         client.map();
         gone = client.window();
     }
-    VanishedFront vanished(*windows, gone);
+    FixedFront vanished(*windows, gone);
     services().windowSystem = &vanished;
     frmLogon &w = openLogon();
     testing::internal::CaptureStderr();

@@ -1,0 +1,106 @@
+#include "ForeignClient.h"
+#include "X11Display.h"
+#include "core/linux/X11ServerKeys.h"
+#include "core/linux/X11WindowSystem.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using X11Display::waitUntil;
+
+// The program itself (restart and shut-down simulated) on the test display, with settings of
+// its own.
+class TheProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SKIP_WITHOUT_X11_DISPLAY();
+        ASSERT_TRUE(home.isValid());
+        serverKeysBefore = keyboardMap.actionsInMap();
+        ASSERT_GT(serverKeysBefore, 0) << "the test display's keyboard map has no server keys";
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(X11Display::name()));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("c")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        program.setProcessEnvironment(environment);
+        program.setProgram(QStringLiteral(TIMORADESK_EXECUTABLE));
+        program.start();
+        ASSERT_TRUE(program.waitForStarted(10000));
+        ASSERT_TRUE(waitUntil([&] { return errors().contains("switches on\n"); }, 20000))
+            << errors().constData();
+        windows = std::make_unique<X11WindowSystem>(X11Display::name());
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return windows->titleOf(windows->foregroundWindow()) ==
+                       QStringLiteral("System Logon");
+            },
+            10000));
+    }
+
+    void TearDown() override
+    {
+        // Told to end, the program gives the keyboard map back.
+        if (program.state() != QProcess::NotRunning) {
+            program.terminate();
+            if (!program.waitForFinished(20000))
+                program.kill();
+        }
+    }
+
+    QByteArray errors()
+    {
+        m_errors += program.readAllStandardError();
+        return m_errors;
+    }
+
+    bool ended(int timeoutMs)
+    {
+        return waitUntil([&] { return program.state() == QProcess::NotRunning; }, timeoutMs);
+    }
+
+    QTemporaryDir home;
+    X11ServerKeys keyboardMap{X11Display::name()};
+    int serverKeysBefore = 0;
+    QProcess program;
+    std::unique_ptr<X11WindowSystem> windows;
+
+private:
+    QByteArray m_errors;
+};
+
+TEST_F(TheProgram, ClosesAWindowStartedBesideTheLogonWindowWithinTwoSeconds)
+{
+    ForeignClient terminal(X11Display::name(), {QStringLiteral("root@kiosk: ~")});
+    terminal.map();
+    terminal.activate();
+    EXPECT_TRUE(waitUntil([&] { return terminal.closed(); }, 2500, [&] { terminal.poll(); }));
+    EXPECT_EQ(program.state(), QProcess::Running);
+}
+
+TEST_F(TheProgram, ExitTurnsTheSwitchesOffAsksForTheShutDownAndEnds)
+{
+    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QStringLiteral("alt+x")}));
+    ASSERT_TRUE(ended(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(errors(), "switches on\nswitches off\nshut-down requested\n");
+    EXPECT_EQ(keyboardMap.actionsInMap(), serverKeysBefore);
+}
+
+TEST_F(TheProgram, TheKeyboardMapComesBackWhenTheProgramIsToldToEnd)
+{
+    ASSERT_TRUE(waitUntil([&] { return keyboardMap.actionsInMap() == 0; }, 5000));
+    program.terminate();
+    ASSERT_TRUE(ended(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "it ends by the signal";
+    EXPECT_EQ(keyboardMap.actionsInMap(), serverKeysBefore);
+}
+
+} // namespace
