@@ -2,12 +2,15 @@
 // LoadAccounts with ten accounts through the settings file and, when a display is named by
 // $DISPLAY, one tick of the foreground guard through the X11 window system (its X round trips
 // included), once with our own logon window in front and once with a foreign window in front
-// that the guard asks to close.
+// that the guard asks to close, and the Linux disabler turning its switches on (what the logon
+// window does when it first shows) and off again.
 // Usage: bench_micro [--runs N] [--folder DIR]   (DIR: where the settings file is written;
 // by default a fresh folder under the current one, so on the disk the program would use)
 #include "core/ForegroundGuard.h"
 #include "core/Module1.h"
+#include "core/SimulatedPowerBackend.h"
 #include "core/linux/IniSettingsStore.h"
+#include "core/linux/LinuxDisabler.h"
 #include "core/linux/X11WindowSystem.h"
 
 #include <QApplication>
@@ -118,6 +121,26 @@ int timeGuard(int runs)
         std::fprintf(stderr, "the guard asked %d of %d times\n", closeRequests, runs);
         return 1;
     }
+
+    // Each switch costs X round trips and connections: fewer runs.
+    std::FILE *quiet = std::fopen("/dev/null", "w");
+    LinuxDisabler disabler(std::make_unique<SimulatedPowerBackend>(quiet), quiet);
+    const int switchRuns = std::max(1, runs / 20);
+    std::vector<double> on, off;
+    QElapsedTimer timer;
+    for (int i = 0; i < switchRuns; ++i) {
+        timer.start();
+        disabler.setSwitches(true);
+        on.push_back(double(timer.nsecsElapsed()) / 1000.0);
+        timer.start();
+        disabler.setSwitches(false);
+        off.push_back(double(timer.nsecsElapsed()) / 1000.0);
+    }
+    std::sort(on.begin(), on.end());
+    std::sort(off.begin(), off.end());
+    print("disabler_on", {on[on.size() / 2], on[on.size() * 9 / 10], on.front()});
+    print("disabler_off", {off[off.size() / 2], off[off.size() * 9 / 10], off.front()});
+    std::fclose(quiet);
     return 0;
 }
 
