@@ -2,10 +2,12 @@
 #include "core/AppError.h"
 #include "core/Module1.h"
 
+#include "tests/support/KilledSaver.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -135,25 +137,8 @@ TEST_F(SettingsFile, ASaveKilledAtAnyInstantLeavesOneWholeVersion)
     const int rounds = 60;
     int killedWhileSaving = 0;
     for (int round = 0; round < rounds; ++round) {
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::dup2(ready[1], STDOUT_FILENO);
-            ::execl(STORE_SAVER_PATH, STORE_SAVER_PATH, file.constData(), nullptr);
-            ::_exit(127);
-        }
-        ::close(ready[1]);
-        char buffer[8] = {};
-        ASSERT_GT(::read(ready[0], buffer, sizeof buffer), 0) << "saver did not start";
-        ::close(ready[0]);
-        const int delayUs = QRandomGenerator::global()->bounded(200, 30000);
-        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "saver ended on its own in round " << round;
+        ASSERT_TRUE(runAndKillAtRandom(STORE_SAVER_PATH, {file}))
+            << "saver did not start or ended on its own in round " << round;
         ++killedWhileSaving;
 
         table.reset();

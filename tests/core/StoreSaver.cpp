@@ -2,24 +2,10 @@
 // Usage: store_saver <ini file>
 #include "core/Module1.h"
 #include "core/linux/IniSettingsStore.h"
+#include "tests/support/AlternatingTables.h"
 
 #include <QCoreApplication>
 #include <cstdio>
-
-namespace {
-
-void fill(Module1 &table, int version)
-{
-    table.reset();
-    const int count = version == 0 ? 3 : 7;
-    table.accountCount = static_cast<qint16>(count);
-    for (int n = 1; n <= count; ++n)
-        table.accounts[n] = {QStringLiteral("V%1USER%2").arg(version).arg(n),
-                             QStringLiteral("PW%1").arg(n), 60 + version,
-                             QStringLiteral("8 Dec 2026"), n + 100 * version};
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -32,7 +18,7 @@ int main(int argc, char *argv[])
     std::puts("ready");
     std::fflush(stdout);
     for (int round = 0;; ++round) {
-        fill(table, round % 2);
+        fillAlternatingTable(table, round % 2);
         table.SaveAccounts();
     }
 }

@@ -1,8 +1,10 @@
 #include "core/Module1.h"
 #include "core/linux/IniSettingsStore.h"
 
+#include "tests/support/KilledSaver.h"
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -37,25 +39,8 @@ TEST_P(KilledWhileAWindowSaves, TheFileAlwaysLoadsAsOneWholeVersion)
 
     const int rounds = 30;
     for (int round = 0; round < rounds; ++round) {
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::dup2(ready[1], STDOUT_FILENO);
-            ::execl(WINDOW_SAVER_PATH, WINDOW_SAVER_PATH, GetParam(), file.constData(), nullptr);
-            ::_exit(127);
-        }
-        ::close(ready[1]);
-        char buffer[8] = {};
-        ASSERT_GT(::read(ready[0], buffer, sizeof buffer), 0) << "the saver did not start";
-        ::close(ready[0]);
-        const int delayUs = QRandomGenerator::global()->bounded(200, 30000);
-        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the saver ended on its own in round " << round;
+        ASSERT_TRUE(runAndKillAtRandom(WINDOW_SAVER_PATH, {QByteArray(GetParam()), file}))
+            << "the saver did not start or ended on its own in round " << round;
 
         table.reset();
         table.LoadAccounts();

@@ -9,26 +9,12 @@
 #include "core/Services.h"
 #include "core/linux/IniSettingsStore.h"
 #include "session/frmActive.h"
+#include "tests/support/AlternatingTables.h"
 #include "tests/support/FakeServices.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-void fill(Module1 &table, int version)
-{
-    table.reset();
-    const int count = version == 0 ? 3 : 7;
-    table.accountCount = static_cast<qint16>(count);
-    for (int n = 1; n <= count; ++n)
-        table.accounts[n] = {QStringLiteral("V%1USER%2").arg(version).arg(n),
-                             QStringLiteral("PW%1").arg(n), 60 + version,
-                             QStringLiteral("8 Dec 2026"), n + 100 * version};
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -64,7 +50,7 @@ int main(int argc, char *argv[])
 
     for (int round = 0;; ++round) {
         const int version = round % 2;
-        fill(table, version);
+        fillAlternatingTable(table, version);
         if (sessionEnd) {
             // Slot 1 is logged on; the session end stores its minutes and today's date.
             table.loggedOnIndex = 1;
