@@ -1,6 +1,9 @@
 #include "ForeignClient.h"
 
 #include "X11Display.h"
+#include "core/WindowSystem.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -170,4 +173,16 @@ xcb_keycode_t ForeignClient::keycodeOf(std::uint32_t keysym) const
     }
     std::free(mapping);
     return found;
+}
+
+std::unique_ptr<ForeignClient> ForeignClient::inFront(WindowSystem &windows, const Options &options)
+{
+    auto client = std::make_unique<ForeignClient>(X11Display::name(), options);
+    client->map();
+    client->activate();
+    const xcb_window_t id = client->window();
+    EXPECT_TRUE(X11Display::waitUntil([&] { return windows.foregroundWindow() == id; }, 3000,
+                                      [&] { client->poll(); }))
+        << "the window manager did not bring the window to the front";
+    return client;
 }

@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <xcb/xcb.h>
+
+class WindowSystem;
 
 // Another program on the test display: a connection of its own with one top-level window. It
 // behaves like an ordinary application: asked through WM_DELETE_WINDOW, it closes its window.
@@ -21,6 +24,10 @@ public:
     ForeignClient(const QByteArray &display, const Options &options);
     ~ForeignClient();
     ForeignClient(const ForeignClient &) = delete;
+
+    // Opens a window on the test display and waits (failing the test after 3 s) until the window
+    // manager has brought it to the front, as `windows` sees it.
+    static std::unique_ptr<ForeignClient> inFront(WindowSystem &windows, const Options &options);
     ForeignClient &operator=(const ForeignClient &) = delete;
 
     xcb_connection_t *connection() const { return m_connection; }

@@ -50,13 +50,7 @@ protected:
 
     std::unique_ptr<ForeignClient> frontWindow(const ForeignClient::Options &options)
     {
-        auto client = std::make_unique<ForeignClient>(X11Display::name(), options);
-        client->map();
-        client->activate();
-        const xcb_window_t id = client->window();
-        EXPECT_TRUE(waitUntil([&] { return windows->foregroundWindow() == id; }, 3000,
-                              [&] { client->poll(); }));
-        return client;
+        return ForeignClient::inFront(*windows, options);
     }
 
     std::unique_ptr<X11WindowSystem> windows;
