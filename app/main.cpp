@@ -12,6 +12,7 @@
 #include "core/linux/IniSettingsStore.h"
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
+#include "core/linux/SessionBusFallback.h"
 #include "core/linux/TimerFdClockSource.h"
 #include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
@@ -21,6 +22,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Where there is no session bus, the accessibility bridge and the tray go without one at once
+    // instead of trying to launch one.
+    SessionBusFallback::apply();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TimoraDesk"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")

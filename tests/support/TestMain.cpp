@@ -1,3 +1,5 @@
+#include "core/linux/SessionBusFallback.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -10,6 +12,8 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As the program does: no attempt to launch a session bus where there is none.
+    SessionBusFallback::apply();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

@@ -151,7 +151,7 @@ TEST_F(GuardOnX11, TheLogonWindowMinimisedByTheWindowManagerComesStraightBack)
     // What the minimise button of the window manager's title bar does.
     ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
                                 {QStringLiteral("windowminimize"), QString::number(w.winId())}));
-    EXPECT_TRUE(waitUntil(
+    ASSERT_TRUE(waitUntil(
         [&] { return disablerLog.contains(QStringLiteral("switches off")) && inFront(w); }, 3000));
     EXPECT_FALSE(w.isMinimized());
     EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
