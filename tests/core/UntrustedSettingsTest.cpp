@@ -25,6 +25,11 @@ struct Untrusted
     const char *reason;
 };
 
+void PrintTo(const Untrusted &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 // A settings file that someone else could have written (or that leads somewhere else) is
 // neither read nor written: no account of it is used, the first-run administrator does not
 // appear either, a save is refused and leaves every file as it was, and the reason is written

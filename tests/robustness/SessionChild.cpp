@@ -1,5 +1,6 @@
 // A session of the account KID (30 minutes a day) as the program runs it: logged on through the
-// logon window, two minutes counted, the password changed to "NEW". Then it prints "ready" and
+// logon window, two minutes counted, the password changed to "NEW", one more minute counted
+// (27 minutes left). Then it prints "ready" and
 // waits in the event loop until it is told to end or killed. Restart and shut-down requests are
 // only written on standard error.
 // Usage: session_child <settings file>
@@ -61,6 +62,7 @@ int main(int argc, char *argv[])
     session.cmdSavePsw_Click();
     if (!messages.shown.isEmpty())
         return 4;
+    session.Timer1_Timer();
 
     std::puts("ready");
     std::fflush(stdout);

@@ -113,8 +113,8 @@ TEST_P(SessionToldToEnd, KeepsTheMinutesAtZeroUntilTheSessionEndStoresThem)
     EXPECT_EQ(endBy(signal), signal);
     kid = storedKid();
     EXPECT_EQ(kid.password, QStringLiteral("NEW"));
-    // 30 minutes, two counted: killed outright nothing comes back, told to end the rest is kept.
-    EXPECT_EQ(kid.minsLeft, signal == SIGKILL ? 0 : 28);
+    // 30 minutes, three counted: killed outright nothing comes back, told to end the rest is kept.
+    EXPECT_EQ(kid.minsLeft, signal == SIGKILL ? 0 : 27);
     EXPECT_EQ(kid.lastDate, DateText::fromDate(QDate(2026, 12, 8)));
     EXPECT_FALSE(errors().contains("restart requested")) << errors().constData();
     EXPECT_FALSE(errors().contains("shut-down requested")) << errors().constData();

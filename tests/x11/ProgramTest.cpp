@@ -105,18 +105,20 @@ TEST_F(TheProgram, ExitWithTheAboutWindowOpenEndsTheProgramAndTheAboutWindowWith
         },
         10000));
     // Back in the logon window, with the About window still open, Exit from its menu.
-    ASSERT_TRUE(X11Display::run(
-        QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^System Logon$"),
-         QStringLiteral("windowactivate"), QStringLiteral("--sync")}));
+    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--name"),
+                                 QStringLiteral("^System Logon$"), QStringLiteral("windowactivate"),
+                                 QStringLiteral("--sync")}));
     ASSERT_TRUE(waitUntil(
         [&] {
             return windows->titleOf(windows->foregroundWindow()) == QStringLiteral("System Logon");
         },
         10000));
+    // The program takes the focus a moment after the window manager made it active.
+    waitUntil([] { return false; }, 500);
     ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
                                 {QStringLiteral("key"), QStringLiteral("alt+x")}));
-    ASSERT_TRUE(ended(20000)) << "the program stayed with the About window alone: "
+    ASSERT_TRUE(ended(20000)) << "the program stayed with the About window alone; it said:\n"
                               << errors().constData();
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
