@@ -13,6 +13,7 @@
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
 #include "core/linux/SessionBusFallback.h"
+#include "core/linux/SignalTerminationWatch.h"
 #include "core/linux/TimerFdClockSource.h"
 #include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
@@ -42,6 +43,7 @@ int main(int argc, char *argv[])
     QtProgramStarter starter;
     SystemToday today;
     IniRegistry registry;
+    SignalTerminationWatch termination;
 
     Services &s = services();
     s.messages = &messages;
@@ -49,6 +51,7 @@ int main(int argc, char *argv[])
     s.starter = &starter;
     s.today = &today;
     s.registry = &registry;
+    s.termination = &termination;
     X11WindowSystem windowSystem;
     s.windowSystem = &windowSystem;
     s.makeDisabler = []() -> std::unique_ptr<Disabler> {

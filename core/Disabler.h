@@ -10,7 +10,8 @@ public:
     virtual void setSwitches(bool on) = 0;
     virtual bool switches() const = 0;
 
-    // Fire and forget: the caller ends the program right after either call.
-    virtual void restart() = 0;
-    virtual void shutDown() = 0;
+    // Ask for the restart or the shut-down of the computer. False when the request was refused
+    // or could not be made.
+    virtual bool restart() = 0;
+    virtual bool shutDown() = 0;
 };

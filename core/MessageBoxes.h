@@ -14,4 +14,8 @@ public:
     virtual ~MessageBoxes() = default;
     // Returns once the box is closed.
     virtual void show(const QString &text, Modality modality = Modality::Application) = 0;
+    // Puts the box up and returns at once; the box goes away when OK is pressed, or with the
+    // program. For a handler that must go on while the box is open (the countdown).
+    virtual void showWithoutWaiting(const QString &text,
+                                    Modality modality = Modality::Application) = 0;
 };

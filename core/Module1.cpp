@@ -47,12 +47,17 @@ void Module1::reset()
     accountCount = 0;
     loggedOnIndex = 0;
     sessionMinutes = 0;
+    sessionRunning = false;
+    m_storeRefused.clear();
 }
 
 void Module1::LoadAccounts()
 {
     Q_ASSERT(m_store);
     accountCount = 0;
+    m_storeRefused = m_store->refusal();
+    if (!m_storeRefused.isEmpty())
+        return;
     const QString first = m_store->value(Section, key("user", 1));
     accountCount = 1;
     if (first.isEmpty()) {
@@ -77,6 +82,9 @@ void Module1::LoadAccounts()
 void Module1::SaveAccounts()
 {
     Q_ASSERT(m_store);
+    // The table of a refused store is empty: saving it would wipe the accounts.
+    if (!m_storeRefused.isEmpty())
+        throw AppError(75, QStringLiteral("Path/File access error: ") + m_storeRefused);
     SettingsStore::KeyValues values;
     const int count = qBound(0, int(accountCount), MaxAccounts);
     for (int n = 1; n <= count; ++n) {
@@ -85,7 +93,8 @@ void Module1::SaveAccounts()
         values.append({key("pswd", n), slot.password});
         values.append({key("mins", n), QString::number(slot.minsPerDay)});
         values.append({key("date", n), slot.lastDate});
-        values.append({key("left", n), QString::number(slot.minsLeft)});
+        const bool inSession = sessionRunning && n == loggedOnIndex;
+        values.append({key("left", n), QString::number(inSession ? 0 : slot.minsLeft)});
     }
     m_store->replaceSection(Section, values);
 }

@@ -23,15 +23,25 @@ public:
     qint16 accountCount = 0;
     qint16 loggedOnIndex = 0;
     qint32 sessionMinutes = 0;
+    // Set while an ordinary user's session runs: every save then stores 0 minutes left for the
+    // logged-on account, so that a program killed during a session gives no time back. The
+    // session end clears it before it stores the remainder.
+    bool sessionRunning = false;
 
     // The store that LoadAccounts and SaveAccounts use; set once at start-up.
     void setStore(SettingsStore *store) { m_store = store; }
     SettingsStore *store() const { return m_store; }
 
-    // Fills the table from the store, or puts the first-run administrator into slot 1.
+    // Fills the table from the store, or puts the first-run administrator into slot 1. A store
+    // that cannot be trusted is not read at all: the table stays empty (no first-run
+    // administrator either) and storeRefused() tells why.
     void LoadAccounts();
-    // Rewrites the store's section from slots 1..accountCount. Throws AppError on failure.
+    // Rewrites the store's section from slots 1..accountCount. Throws AppError on failure, and
+    // when the table could not be loaded from the store.
     void SaveAccounts();
+
+    // Why the store was refused at the last load; empty when it was read.
+    QString storeRefused() const { return m_storeRefused; }
 
     // The logged-on slot; throws AppError (9, subscript out of range) when none is valid.
     AccountSlot &loggedOnSlot();
@@ -43,6 +53,7 @@ public:
 
 private:
     SettingsStore *m_store = nullptr;
+    QString m_storeRefused;
 };
 
 // The one account table of the running program.

@@ -3,9 +3,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
-void QtMessageBoxes::show(const QString &text, Modality modality)
+void QtMessageBoxes::prepare(QMessageBox &box, const QString &text, Modality modality)
 {
-    QMessageBox box;
     box.setWindowTitle(Caption);
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
@@ -19,5 +18,19 @@ void QtMessageBoxes::show(const QString &text, Modality modality)
             box.activateWindow();
         });
     }
+}
+
+void QtMessageBoxes::show(const QString &text, Modality modality)
+{
+    QMessageBox box;
+    prepare(box, text, modality);
     box.exec();
+}
+
+void QtMessageBoxes::showWithoutWaiting(const QString &text, Modality modality)
+{
+    auto *box = new QMessageBox();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    prepare(*box, text, modality);
+    box->show();
 }

@@ -14,6 +14,7 @@ class Today;
 class TrayIcon;
 class QObject;
 class Registry;
+class TerminationWatch;
 class WindowSystem;
 
 // The program's ties to the world outside its windows, set once at start-up; tests set fakes.
@@ -28,6 +29,8 @@ struct Services
     WindowSystem *windowSystem = nullptr;
     // The machine-wide registry that tells where System Information lies.
     Registry *registry = nullptr;
+    // Tells a running session when the program is told to end, so that it stores its minutes.
+    TerminationWatch *termination = nullptr;
 
     std::function<std::unique_ptr<Disabler>()> makeDisabler;
     std::function<TrayIcon *(QObject *parent)> makeTrayIcon;

@@ -12,6 +12,10 @@ public:
 
     virtual ~SettingsStore() = default;
 
+    // Empty when the store may be used; otherwise why it must not be (for example a file that
+    // others can write). A refused store is neither read nor written.
+    virtual QString refusal() const = 0;
+
     // The key's text, or defaultValue when the key or the section is missing.
     virtual QString value(const QString &section, const QString &key,
                           const QString &defaultValue = QString()) const = 0;

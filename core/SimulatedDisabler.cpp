@@ -6,14 +6,16 @@ void SimulatedDisabler::setSwitches(bool on)
     say(on ? "switches on" : "switches off");
 }
 
-void SimulatedDisabler::restart()
+bool SimulatedDisabler::restart()
 {
     say("restart requested");
+    return true;
 }
 
-void SimulatedDisabler::shutDown()
+bool SimulatedDisabler::shutDown()
 {
     say("shut-down requested");
+    return true;
 }
 
 void SimulatedDisabler::say(const char *line)

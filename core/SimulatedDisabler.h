@@ -12,8 +12,8 @@ public:
 
     void setSwitches(bool on) override;
     bool switches() const override { return m_on; }
-    void restart() override;
-    void shutDown() override;
+    bool restart() override;
+    bool shutDown() override;
 
 private:
     void say(const char *line);

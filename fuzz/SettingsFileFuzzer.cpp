@@ -93,6 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!file.open(QIODevice::WriteOnly))
             std::abort();
         file.write(reinterpret_cast<const char *>(data), qint64(size));
+        // Private, as the program keeps it: a file others may write is refused whatever it holds.
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
     IniSettingsStore store(path);

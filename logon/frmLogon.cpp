@@ -7,6 +7,7 @@
 #include "core/ForegroundGuard.h"
 #include "core/MessageBoxes.h"
 #include "core/Module1.h"
+#include "core/ProgramEnd.h"
 #include "core/Services.h"
 #include "core/Twips.h"
 #include "session/frmActive.h"
@@ -26,6 +27,11 @@ namespace {
 QPointer<frmLogon> s_instance;
 
 constexpr int GuardIntervalMs = 2000;
+// How long the boxes take no input after a wrong user id or password.
+constexpr int RefusalWaitMs = 2000;
+
+const QString StoreRefusedText =
+    QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
 
 } // namespace
 
@@ -132,6 +138,13 @@ frmLogon::frmLogon()
 
     Disable1 = services().makeDisabler();
 
+    m_refusalWait.setSingleShot(true);
+    m_refusalWait.setInterval(RefusalWaitMs);
+    connect(&m_refusalWait, &QTimer::timeout, this, [this] {
+        setInputEnabled(true);
+        txtUser->setFocus();
+    });
+
     connect(cmdLogOn, &QPushButton::clicked, this, &frmLogon::cmdLogOn_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmLogon::mnuAbout_Click);
     connect(cmdExit, &QAction::triggered, this, &frmLogon::cmdExit_Click);
@@ -159,6 +172,19 @@ void frmLogon::refuse(const QString &text)
     txtUser->setFocus();
 }
 
+void frmLogon::setInputEnabled(bool enabled)
+{
+    txtUser->setEnabled(enabled);
+    txtPassword->setEnabled(enabled);
+    cmdLogOn->setEnabled(enabled);
+}
+
+void frmLogon::holdInputAfterRefusal()
+{
+    setInputEnabled(false);
+    m_refusalWait.start();
+}
+
 void frmLogon::cmdLogOn_Click()
 {
     if (txtUser->text().isEmpty()) {
@@ -173,6 +199,15 @@ void frmLogon::cmdLogOn_Click()
     txtPassword->setText(txtPassword->text().toUpper());
 
     Module1 &table = module1();
+    // A settings file that others could have changed is not used; it is looked at again at
+    // every logon, so that the logon works again as soon as the file is mended.
+    if (!table.storeRefused().isEmpty()) {
+        table.LoadAccounts();
+        if (!table.storeRefused().isEmpty()) {
+            refuse(StoreRefusedText);
+            return;
+        }
+    }
     int match = 0;
     for (int i = 1; i <= table.accountCount && i <= Module1::MaxAccounts; ++i) {
         if (txtUser->text() == table.accounts[i].userId &&
@@ -182,9 +217,12 @@ void frmLogon::cmdLogOn_Click()
         }
     }
     if (match == 0) {
+        // The wait runs from the refusal on, while the box is open too.
+        holdInputAfterRefusal();
         services().messages->show(QStringLiteral("Invalid UserId/Password"));
         txtPassword->clear();
-        txtUser->setFocus();
+        if (txtUser->isEnabled())
+            txtUser->setFocus();
         return;
     }
 
@@ -266,10 +304,10 @@ void frmLogon::Form_Resize()
     txtUser->setFocus();
 }
 
-void frmLogon::Form_Unload()
+bool frmLogon::Form_Unload()
 {
     if (m_unloaded)
-        return;
+        return true;
     m_unloaded = true;
     Timer1->stop();
     if (Disable1)
@@ -278,8 +316,15 @@ void frmLogon::Form_Unload()
         s_instance = nullptr;
     if (services().logon == this)
         services().logon = nullptr;
-    if (Disable1)
-        Disable1->shutDown();
+    if (!Disable1 || Disable1->shutDown())
+        return true;
+    // The machine stays up, so the logon window stays too, and guards it as before.
+    m_unloaded = false;
+    s_instance = this;
+    services().logon = this;
+    Timer1->start();
+    Form_Resize();
+    return false;
 }
 
 void frmLogon::changeEvent(QEvent *event)
@@ -317,12 +362,16 @@ void frmLogon::showEvent(QShowEvent *event)
 
 void frmLogon::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
+    if (!Form_Unload()) {
+        event->ignore();
+        raise();
+        activateWindow();
+        return;
+    }
     event->accept();
     deleteLater();
-    // The program ends with the logon window unless the About window is still open.
-    if (!frmAbout::exists() || !frmAbout::instance().isVisible())
-        QCoreApplication::quit();
+    // The program ends with the logon window; an open About window goes with it.
+    services().programEnd->endNow();
 }
 
 void frmLogon::bringBack()

@@ -28,7 +28,9 @@ public:
     // Handlers, named after their controls and events.
     void Form_Load();
     void Form_Resize();
-    void Form_Unload();
+    // False when the shut-down could not be asked for: the window then stays, waiting for a
+    // logon with its switches on, rather than leave the machine unguarded.
+    bool Form_Unload();
     void cmdLogOn_Click();
     void mnuAbout_Click();
     void cmdExit_Click();
@@ -58,11 +60,15 @@ protected:
 private:
     frmLogon();
     void refuse(const QString &text);
+    // After a wrong user id or password the boxes take no input for a while, against guessing.
+    void holdInputAfterRefusal();
+    void setInputEnabled(bool enabled);
     // Minimised or maximised by someone else while waiting for a logon.
     bool isPutAwayWhileWaiting() const;
 
     // The foreground guard, set up at its first tick.
     std::unique_ptr<ForegroundGuard> m_guard;
+    QTimer m_refusalWait;
     bool m_shownOnce = false;
     bool m_unloaded = false;
 };

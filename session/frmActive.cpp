@@ -10,6 +10,7 @@
 #include "core/ProgressBar.h"
 #include "core/RemainingShare.h"
 #include "core/Services.h"
+#include "core/TerminationWatch.h"
 #include "core/TrayIcon.h"
 #include "core/Twips.h"
 
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <cstdio>
 #include <initializer_list>
 #include <iterator>
 #include <limits>
@@ -209,7 +211,11 @@ frmActive::frmActive()
     connect(cmdCancel, &QPushButton::clicked, this, &frmActive::cmdCancel_Click);
 }
 
-frmActive::~frmActive() = default;
+frmActive::~frmActive()
+{
+    if (services().termination)
+        services().termination->remove(this);
+}
 
 void frmActive::Show()
 {
@@ -227,6 +233,11 @@ void frmActive::Form_Load()
         txtTime->setText(QString::number(table.sessionMinutes));
         setWindowState(windowState() & ~Qt::WindowMinimized);
         m_loaded = true;
+        // From here on the store keeps 0 minutes left for this account whatever is saved; only
+        // the session end stores the remainder, also when the program is told to end.
+        table.sessionRunning = true;
+        if (services().termination)
+            services().termination->add(this, [this] { endBySignal(); });
     } catch (const AppError &error) {
         Timer1->stop();
         services().messages->show(QString::number(error.number()) + QLatin1Char(' ') +
@@ -256,8 +267,9 @@ void frmActive::Timer1_Timer()
         --minutes;
     txtTime->setText(QString::number(minutes));
     refreshDisplay();
+    // The countdown goes on behind the box: the session ends at zero whether it is closed or not.
     if (minutes == WarningMinutes)
-        services().messages->show(WarningText, MessageBoxes::Modality::System);
+        services().messages->showWithoutWaiting(WarningText, MessageBoxes::Modality::System);
     if (minutes != 0) {
         Timer1->start();
         return;
@@ -271,17 +283,46 @@ void frmActive::SysInfo1_TimeChanged()
     if (m_penalised)
         return;
     m_penalised = true;
-    // The countdown stands while the box is open; the session ends right after it anyway.
-    Timer1->stop();
-    services().messages->show(PenaltyText, MessageBoxes::Modality::System);
+    // The box does not hold the session back: the day's time is gone and the session ends now.
+    services().messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
     module1().sessionMinutes = 0;
     cmdLogoff_Click();
 }
 
 void frmActive::reportError(const AppError &error)
 {
-    services().messages->show(QStringLiteral("Error ") + QString::number(error.number()) +
-                              QLatin1Char(' ') + error.description());
+    services().messages->showWithoutWaiting(QStringLiteral("Error ") +
+                                            QString::number(error.number()) + QLatin1Char(' ') +
+                                            error.description());
+}
+
+void frmActive::storeRemainder()
+{
+    // A failure to store the minutes is reported, and the session still ends: nobody is kept
+    // in front of a machine that cannot write its settings.
+    try {
+        Module1 &table = module1();
+        table.sessionRunning = false;
+        AccountSlot &slot = table.loggedOnSlot();
+        slot.minsLeft = table.sessionMinutes;
+        slot.lastDate = services().todayText();
+        table.SaveAccounts();
+    } catch (const AppError &error) {
+        reportError(error);
+        std::fprintf(stderr, "TimoraDesk: the minutes left could not be stored: %d %s\n",
+                     error.number(), qPrintable(error.description()));
+    }
+}
+
+void frmActive::endBySignal()
+{
+    // The machine is already going down or the session is being closed: the remainder is
+    // stored and nothing more is asked for.
+    if (m_ended)
+        return;
+    m_ended = true;
+    Timer1->stop();
+    storeRemainder();
 }
 
 void frmActive::cmdLogoff_Click()
@@ -292,17 +333,7 @@ void frmActive::cmdLogoff_Click()
         return;
     m_ended = true;
     Timer1->stop();
-    // A failure to store the minutes is reported, and the session still ends: nobody is kept
-    // in front of a machine that cannot write its settings.
-    try {
-        Module1 &table = module1();
-        AccountSlot &slot = table.loggedOnSlot();
-        slot.minsLeft = table.sessionMinutes;
-        slot.lastDate = services().todayText();
-        table.SaveAccounts();
-    } catch (const AppError &error) {
-        reportError(error);
-    }
+    storeRemainder();
     if (Disable1) {
         if (optReStart->isChecked())
             Disable1->restart();
@@ -376,15 +407,13 @@ void frmActive::cmdCancel_Click()
 void frmActive::cmdSavePsw_Click()
 {
     if (txtNewpsw->text().isEmpty()) {
-        services().messages->show(NoPasswordText);
+        services().messages->showWithoutWaiting(NoPasswordText);
         return;
     }
     try {
+        // Only the password: the minutes left stay 0 in the store until the session end.
         Module1 &table = module1();
-        AccountSlot &slot = table.loggedOnSlot();
-        slot.password = txtNewpsw->text().toUpper();
-        slot.minsLeft = table.sessionMinutes;
-        slot.lastDate = services().todayText();
+        table.loggedOnSlot().password = txtNewpsw->text().toUpper();
         table.SaveAccounts();
     } catch (const AppError &error) {
         reportError(error);

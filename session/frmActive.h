@@ -76,6 +76,11 @@ private:
     void refreshDisplay();
     // Shows "Error <number> <description>" for a failure the session goes on from.
     static void reportError(const AppError &error);
+    // Minutes left and today's date into the logged-on slot, then the save.
+    void storeRemainder();
+    // The session end when the program is told to end: the remainder is stored, no restart or
+    // shut-down is asked for.
+    void endBySignal();
 
     bool m_loaded = false;
     bool m_shownOnce = false;

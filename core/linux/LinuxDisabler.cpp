@@ -113,18 +113,21 @@ bool LinuxDisabler::isActive(Facility facility) const
     return false;
 }
 
-void LinuxDisabler::restart()
+bool LinuxDisabler::restart()
 {
-    if (!m_power->reboot())
-        std::fprintf(stderr, "TimoraDesk: the restart failed: %s\n",
-                     qPrintable(m_power->errorText()));
+    if (m_power->reboot())
+        return true;
+    std::fprintf(stderr, "TimoraDesk: the restart failed: %s\n", qPrintable(m_power->errorText()));
+    return false;
 }
 
-void LinuxDisabler::shutDown()
+bool LinuxDisabler::shutDown()
 {
-    if (!m_power->powerOff())
-        std::fprintf(stderr, "TimoraDesk: the shut-down failed: %s\n",
-                     qPrintable(m_power->errorText()));
+    if (m_power->powerOff())
+        return true;
+    std::fprintf(stderr, "TimoraDesk: the shut-down failed: %s\n",
+                 qPrintable(m_power->errorText()));
+    return false;
 }
 
 void LinuxDisabler::report(Facility facility, const QString &why)

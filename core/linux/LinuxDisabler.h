@@ -30,8 +30,8 @@ public:
 
     void setSwitches(bool on) override;
     bool switches() const override { return m_on; }
-    void restart() override;
-    void shutDown() override;
+    bool restart() override;
+    bool shutDown() override;
 
     // Whether the facility does its work now.
     bool isActive(Facility facility) const;

@@ -8,6 +8,7 @@
 #include "tests/support/FakeServices.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -97,11 +98,47 @@ TEST_F(LogonWindow, WrongPasswordIsRefusedAndTheStoreIsUntouched)
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
     EXPECT_EQ(w.txtUser->text(), QStringLiteral("ADMINISTRATOR"));
     EXPECT_TRUE(w.txtPassword->text().isEmpty());
-    EXPECT_TRUE(w.txtUser->hasFocus());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.txtUser->hasFocus(); }, 3000));
     EXPECT_EQ(store.section(), before);
     EXPECT_EQ(store.saves, 0);
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(adminShown());
+}
+
+// Against guessing: after each wrong password the boxes take no input for about two seconds.
+TEST_F(LogonWindow, EachRefusalHoldsTheBoxesForAboutTwoSecondsAndACorrectLogonIsNotSlowed)
+{
+    storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("SECRET"), -1, QString(), -1);
+    storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    frmLogon &w = open();
+    const auto takesInput = [&] {
+        return w.txtUser->isEnabled() && w.txtPassword->isEnabled() && w.cmdLogOn->isEnabled();
+    };
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        QElapsedTimer clock;
+        clock.start();
+        logOn(w, QStringLiteral("kid"), QStringLiteral("guess%1").arg(attempt));
+        EXPECT_FALSE(takesInput());
+        // What is typed or pressed meanwhile goes nowhere.
+        QTest::keyClicks(w.txtPassword, QStringLiteral("pw"));
+        QTest::mouseClick(w.cmdLogOn, Qt::LeftButton);
+        EXPECT_TRUE(w.txtPassword->text().isEmpty());
+        EXPECT_EQ(messages.shown.size(), attempt + 1);
+        ASSERT_TRUE(QTest::qWaitFor(takesInput, 3000));
+        const qint64 waited = clock.elapsed();
+        EXPECT_GE(waited, 1900);
+        EXPECT_LT(waited, 2600);
+        EXPECT_TRUE(w.txtUser->hasFocus());
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_TRUE(sessionShown());
+    EXPECT_EQ(messages.shown.size(), 2);
 }
 
 TEST_F(LogonWindow, EmptyBoxesMoveTheFocusWithoutAMessage)
@@ -254,6 +291,67 @@ TEST_F(LogonWindow, ExitTurnsTheSwitchesOffThenShutsDown)
     EXPECT_EQ(disablerLog,
               (QStringList{QStringLiteral("switches off"), QStringLiteral("shut-down requested")}));
     EXPECT_FALSE(frmLogon::exists());
+    EXPECT_EQ(programEnd.ends, 1);
+}
+
+TEST_F(LogonWindow, ExitWithTheAboutWindowOpenEndsTheProgram)
+{
+    frmLogon &w = open();
+    w.mnuAbout->trigger();
+    ASSERT_TRUE(frmAbout::instance().isVisible());
+    disablerLog.clear();
+    w.cmdExit->trigger();
+    EXPECT_EQ(disablerLog,
+              (QStringList{QStringLiteral("switches off"), QStringLiteral("shut-down requested")}));
+    EXPECT_EQ(programEnd.ends, 1);
+}
+
+TEST_F(LogonWindow, ARefusedShutDownBringsTheWaitingLogonWindowBack)
+{
+    frmLogon &w = open();
+    w.mnuAbout->trigger();
+    disablerLog.clear();
+    powerRefused = true;
+    w.cmdExit->trigger();
+    EXPECT_EQ(programEnd.ends, 0);
+    EXPECT_EQ(disablerLog,
+              (QStringList{QStringLiteral("switches off"), QStringLiteral("shut-down requested"),
+                           QStringLiteral("switches on")}));
+    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_EQ(&frmLogon::instance(), &w);
+    EXPECT_EQ(services().logon, &w);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_TRUE(w.txtUser->hasFocus());
+
+    // A later Exit that the machine accepts ends the program.
+    powerRefused = false;
+    w.cmdExit->trigger();
+    EXPECT_EQ(programEnd.ends, 1);
+}
+
+// A settings file that others could have changed: the window shows, nobody logs on, and the
+// first-run administrator is not there either; once the file is mended the next logon works.
+TEST_F(LogonWindow, AnUntrustedSettingsFileRefusesEveryLogonUntilItIsMended)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    store.refusedBecause = QStringLiteral("the settings file /x/TimoraV2.ini is a symbolic link");
+    frmLogon &w = open();
+    const QString refused =
+        QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
+    logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(messages.texts(), (QStringList{refused, refused}));
+    EXPECT_FALSE(adminShown());
+    EXPECT_FALSE(sessionShown());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(store.saves, 0);
+
+    store.refusedBecause.clear();
+    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_TRUE(sessionShown());
+    EXPECT_EQ(messages.shown.size(), 2);
 }
 
 TEST_F(LogonWindow, MinimisingOrMaximisingTurnsTheSwitchesOff)

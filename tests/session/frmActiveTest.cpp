@@ -2,15 +2,18 @@
 #include "core/DateText.h"
 #include "core/Module1.h"
 #include "core/ProgressBar.h"
+#include "core/QtMessageBoxes.h"
 #include "core/Services.h"
 #include "core/Twips.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -259,11 +262,6 @@ TEST_P(SessionCountdown, CountsEveryMinuteWarnsOnceAtFiveAndEndsAtZero)
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_EQ(stored("left"), QStringLiteral("0")); // while the session runs
 
-    QList<bool> timerRanWhileOpen;
-    messages.whileOpen = [&](const QString &) {
-        timerRanWhileOpen.append(w.Timer1->isActive());
-    };
-
     for (int left = run.start - 1; left >= 0; --left) {
         SCOPED_TRACE(left);
         ASSERT_EQ(programEnd.ends, 0);
@@ -280,9 +278,11 @@ TEST_P(SessionCountdown, CountsEveryMinuteWarnsOnceAtFiveAndEndsAtZero)
 
     EXPECT_EQ(messages.texts().count(Warning), run.warnings);
     EXPECT_EQ(messages.shown.size(), run.warnings);
-    for (const auto &box : messages.shown)
+    for (const auto &box : messages.shown) {
         EXPECT_EQ(box.modality, MessageBoxes::Modality::System);
-    EXPECT_EQ(timerRanWhileOpen, QList<bool>(run.warnings, false));
+        // The countdown never waits for the warning to be closed.
+        EXPECT_FALSE(box.waited);
+    }
 
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
@@ -381,10 +381,6 @@ TEST_F(SessionWindow, AClockChangeWhileHiddenInTheTrayForfeitsTheDay)
     ASSERT_FALSE(w.isVisible());
     ASSERT_TRUE(lastTray->inTray());
 
-    bool timerRanWhileOpen = true;
-    messages.whileOpen = [&](const QString &) {
-        timerRanWhileOpen = w.Timer1->isActive();
-    };
     // The clock was put forward to the next day.
     today.day = today.day.addDays(1);
     lastClock->change();
@@ -392,7 +388,7 @@ TEST_F(SessionWindow, AClockChangeWhileHiddenInTheTrayForfeitsTheDay)
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_EQ(messages.shown[0].text, Penalty);
     EXPECT_EQ(messages.shown[0].modality, MessageBoxes::Modality::System);
-    EXPECT_FALSE(timerRanWhileOpen);
+    EXPECT_FALSE(messages.shown[0].waited);
     EXPECT_EQ(module1().sessionMinutes, 0);
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
     EXPECT_EQ(stored("date"), DateText::fromDate(today.day));
@@ -403,9 +399,7 @@ TEST_F(SessionWindow, AClockChangeWhileHiddenInTheTrayForfeitsTheDay)
 TEST_F(SessionWindow, FurtherClockChangesWhileThePenaltyIsOpenAddNothing)
 {
     logOn(45);
-    messages.whileOpen = [&](const QString &) {
-        lastClock->change();
-    };
+    lastClock->change();
     lastClock->change();
     EXPECT_EQ(messages.texts(), QStringList{Penalty});
     EXPECT_EQ(disablerLog, QStringList{Restart});
@@ -415,11 +409,9 @@ TEST_F(SessionWindow, FurtherClockChangesWhileThePenaltyIsOpenAddNothing)
 TEST_F(SessionWindow, AClockChangeWhileTheWarningIsOpenEndsTheSessionOnce)
 {
     frmActive &w = logOn(6);
-    messages.whileOpen = [&](const QString &text) {
-        if (text == Warning)
-            lastClock->change();
-    };
     w.Timer1_Timer();
+    ASSERT_EQ(messages.texts(), QStringList{Warning});
+    lastClock->change();
     EXPECT_EQ(messages.texts(), (QStringList{Warning, Penalty}));
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
     EXPECT_EQ(disablerLog, QStringList{Restart});
@@ -447,6 +439,127 @@ TEST_F(SessionWindow, AFullDiskIsReportedAndTheSessionStillEnds)
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Error 75 ")));
     EXPECT_EQ(disablerLog, QStringList{Restart});
     EXPECT_EQ(programEnd.ends, 1);
+}
+
+// ---- Boxes never stop the countdown --------------------------------------------------------
+
+// The session with the program's real message boxes; the countdown runs on its own timer, at a
+// fast pace, and nobody ever presses OK.
+class SessionBehindRealBoxes : public SessionWindow
+{
+protected:
+    void SetUp() override
+    {
+        SessionWindow::SetUp();
+        services().messages = &realBoxes;
+        // Should a box hold the handler that showed it, it is closed after a while, so that
+        // the test fails instead of waiting for ever.
+        rescue.setSingleShot(true);
+        QObject::connect(&rescue, &QTimer::timeout, [] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *box = qobject_cast<QMessageBox *>(w))
+                    box->done(QMessageBox::Ok);
+        });
+        rescue.start(RescueMs);
+    }
+
+    static QMessageBox *openBox(const QString &text)
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *box = qobject_cast<QMessageBox *>(w))
+                if (box->isVisible() && box->text() == text)
+                    return box;
+        return nullptr;
+    }
+
+    static constexpr int RescueMs = 3000;
+    QtMessageBoxes realBoxes;
+    QTimer rescue;
+};
+
+TEST_F(SessionBehindRealBoxes, TheWarningLeftOpenDoesNotHoldTheCountdownAndTheSessionEndsAtZero)
+{
+    frmActive &w = logOn(6);
+    w.Timer1->setInterval(40);
+    w.Timer1->start();
+    QStringList tips;
+    QObject::connect(w.Timer1, &QTimer::timeout, [&] { tips.append(tip()); });
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return openBox(Warning) != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return programEnd.ends == 1; }, 2000));
+    EXPECT_LT(clock.elapsed(), RescueMs);
+    EXPECT_NE(openBox(Warning), nullptr) << "the session ended while the warning was open";
+    EXPECT_EQ(w.txtTime->text(), QStringLiteral("0"));
+    EXPECT_EQ(tips.last(), QStringLiteral("Minutes Remaining:0"));
+    EXPECT_EQ(w.pb1->value(), 0);
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(stored("date"), todayText());
+    EXPECT_EQ(disablerLog, QStringList{Restart});
+}
+
+TEST_F(SessionBehindRealBoxes, AClockChangeEndsTheSessionAtOnceWithThePenaltyStillOpen)
+{
+    frmActive &w = logOn(45);
+    w.Timer1_Timer();
+    QElapsedTimer clock;
+    clock.start();
+    lastClock->change();
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(programEnd.ends, 1);
+    EXPECT_NE(openBox(Penalty), nullptr) << "the session waited for the penalty box";
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(disablerLog, QStringList{Restart});
+}
+
+TEST_F(SessionBehindRealBoxes, AClockChangeWhileTheWarningIsOpenEndsTheSession)
+{
+    frmActive &w = logOn(6);
+    w.Timer1_Timer();
+    ASSERT_NE(openBox(Warning), nullptr) << "the tick waited for the warning";
+    EXPECT_TRUE(w.Timer1->isActive());
+    lastClock->change();
+    EXPECT_EQ(programEnd.ends, 1);
+    EXPECT_NE(openBox(Warning), nullptr);
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(disablerLog, QStringList{Restart});
+}
+
+TEST_F(SessionBehindRealBoxes, AnErrorAtTheSessionEndDoesNotHoldTheRestartBack)
+{
+    frmActive &w = logOn(10);
+    store.failNextSave = true;
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(w.cmdLogOff, Qt::LeftButton);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(programEnd.ends, 1);
+    EXPECT_EQ(disablerLog, QStringList{Restart});
+    bool errorOpen = false;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(widget))
+            errorOpen |= box->isVisible() && box->text().startsWith(QStringLiteral("Error 75 "));
+    EXPECT_TRUE(errorOpen);
+}
+
+// ---- The end by a signal -------------------------------------------------------------------
+
+TEST_F(SessionWindow, ToldToEndTheSessionStoresItsMinutesAndAsksForNoRestart)
+{
+    frmActive &w = logOn(30);
+    w.Timer1_Timer();
+    w.Timer1_Timer();
+    ASSERT_EQ(stored("left"), QStringLiteral("0"));
+    termination.signal();
+    EXPECT_EQ(stored("left"), QStringLiteral("28"));
+    EXPECT_EQ(stored("date"), todayText());
+    EXPECT_TRUE(disablerLog.isEmpty());
+    EXPECT_EQ(programEnd.ends, 0) << "the program ends by the signal itself";
+    EXPECT_FALSE(w.Timer1->isActive());
+    // A session end that comes after it adds nothing.
+    QTest::mouseClick(w.cmdLogOff, Qt::LeftButton);
+    EXPECT_TRUE(disablerLog.isEmpty());
 }
 
 // ---- Load failure ---------------------------------------------------------------------------
@@ -576,20 +689,23 @@ TEST_F(SessionWindow, AnEmptyNewPasswordIsRefusedAndCancelStoresNothing)
     EXPECT_EQ(w.txtNewpsw->text(), QStringLiteral("later"));
 }
 
-TEST_F(SessionWindow, ANewPasswordIsStoredInUpperCaseWithTheMinutesOfThatMoment)
+TEST_F(SessionWindow, ANewPasswordIsStoredInUpperCaseAndTheMinutesLeftStayZero)
 {
     frmActive &w = logOn(30);
     activate(w);
     w.Timer1_Timer();
     w.Timer1_Timer();
+    // A session that runs past midnight: the password change stores no date either.
+    today.day = today.day.addDays(1);
     QTest::mouseClick(w.cmdNewPsw, Qt::LeftButton);
     QTest::keyClicks(w.txtNewpsw, QStringLiteral("new Pw"));
     QTest::mouseClick(w.cmdSavePsw, Qt::LeftButton);
 
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(stored("pswd"), QStringLiteral("NEW PW"));
-    EXPECT_EQ(stored("left"), QStringLiteral("28"));
-    EXPECT_EQ(stored("date"), todayText());
+    // Killed from here on, the program gives no time back.
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(stored("date"), DateText::fromDate(today.day.addDays(-1)));
     EXPECT_FALSE(w.frmPswChg->isVisible());
     EXPECT_EQ(w.txtNewpsw->text(), QStringLiteral("new Pw"));
     // The session goes on; its end writes the final minutes.

@@ -15,6 +15,11 @@ void RecordingMessageBoxes::show(const QString &text, Modality modality)
         whileOpen(text);
 }
 
+void RecordingMessageBoxes::showWithoutWaiting(const QString &text, Modality modality)
+{
+    shown.append({text, modality, false});
+}
+
 QStringList RecordingMessageBoxes::texts() const
 {
     QStringList list;
@@ -34,8 +39,9 @@ void TimoraTest::SetUp()
     s.starter = &starter;
     s.today = &today;
     s.makeDisabler = [this] {
-        return std::make_unique<RecordingDisabler>(&disablerLog);
+        return std::make_unique<RecordingDisabler>(&disablerLog, &powerRefused);
     };
+    s.termination = &termination;
     s.makeTrayIcon = [this](QObject *parent) -> TrayIcon * {
         lastTray = new FakeTrayIcon(parent);
         lastTray->trayAvailable = trayAvailable;

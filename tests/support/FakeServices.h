@@ -6,6 +6,7 @@
 #include "core/MessageBoxes.h"
 #include "core/ProgramEnd.h"
 #include "core/ProgramStarter.h"
+#include "core/TerminationWatch.h"
 #include "core/Today.h"
 #include "core/TrayIcon.h"
 
@@ -13,7 +14,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-// Records every box instead of showing it; an optional hook runs while the "box is open".
+// Records every box instead of showing it; an optional hook runs while a box that is waited
+// for "is open". A box shown without waiting counts as still open when the test goes on.
 class RecordingMessageBoxes : public MessageBoxes
 {
 public:
@@ -21,8 +23,10 @@ public:
     {
         QString text;
         Modality modality;
+        bool waited = true;
     };
     void show(const QString &text, Modality modality) override;
+    void showWithoutWaiting(const QString &text, Modality modality) override;
     QStringList texts() const;
 
     QList<Shown> shown;
@@ -55,23 +59,56 @@ public:
     QDate day = QDate(2026, 12, 8);
 };
 
-// Shared log of what every disabler was asked, in order.
+// Shared log of what every disabler was asked, in order. Restart and shut-down succeed unless
+// `powerRefused` points at true.
 class RecordingDisabler : public Disabler
 {
 public:
-    explicit RecordingDisabler(QStringList *log) : m_log(log) {}
+    explicit RecordingDisabler(QStringList *log, const bool *powerRefused = nullptr)
+        : m_log(log), m_powerRefused(powerRefused)
+    {}
     void setSwitches(bool on) override
     {
         m_on = on;
         m_log->append(on ? QStringLiteral("switches on") : QStringLiteral("switches off"));
     }
     bool switches() const override { return m_on; }
-    void restart() override { m_log->append(QStringLiteral("restart requested")); }
-    void shutDown() override { m_log->append(QStringLiteral("shut-down requested")); }
+    bool restart() override
+    {
+        m_log->append(QStringLiteral("restart requested"));
+        return !(m_powerRefused && *m_powerRefused);
+    }
+    bool shutDown() override
+    {
+        m_log->append(QStringLiteral("shut-down requested"));
+        return !(m_powerRefused && *m_powerRefused);
+    }
 
 private:
     QStringList *m_log;
+    const bool *m_powerRefused;
     bool m_on = false;
+};
+
+// Keeps the clean-ups for the end by a signal, so that a test can run them.
+class RecordingTerminationWatch : public TerminationWatch
+{
+public:
+    void add(const void *owner, std::function<void()> cleanUp) override
+    {
+        cleanUps.append({owner, std::move(cleanUp)});
+    }
+    void remove(const void *owner) override
+    {
+        cleanUps.removeIf([owner](const auto &entry) { return entry.first == owner; });
+    }
+    void signal()
+    {
+        const auto all = cleanUps;
+        for (const auto &entry : all)
+            entry.second();
+    }
+    QList<std::pair<const void *, std::function<void()>>> cleanUps;
 };
 
 class FakeTrayIcon : public TrayIcon
@@ -120,6 +157,9 @@ protected:
     RecordingStarter starter;
     FakeToday today;
     QStringList disablerLog;
+    // Every disabler's restart and shut-down requests fail while this is true.
+    bool powerRefused = false;
+    RecordingTerminationWatch termination;
     FakeTrayIcon *lastTray = nullptr;
     FakeClockChangeSource *lastClock = nullptr;
     bool trayAvailable = true;

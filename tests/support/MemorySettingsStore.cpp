@@ -13,6 +13,8 @@ QString MemorySettingsStore::value(const QString &section, const QString &key,
 
 void MemorySettingsStore::replaceSection(const QString &section, const KeyValues &values)
 {
+    if (!refusedBecause.isEmpty())
+        throw AppError(75, QStringLiteral("Path/File access error: ") + refusedBecause);
     if (failNextSave) {
         failNextSave = false;
         throw AppError(75, QStringLiteral("Path/File access error: disk full"));

@@ -8,6 +8,7 @@
 class MemorySettingsStore : public SettingsStore
 {
 public:
+    QString refusal() const override { return refusedBecause; }
     QString value(const QString &section, const QString &key,
                   const QString &defaultValue = QString()) const override;
     void replaceSection(const QString &section, const KeyValues &values) override;
@@ -18,6 +19,8 @@ public:
         return m_sections.value(name);
     }
     bool failNextSave = false;
+    // Makes the store refuse itself, as a settings file that others can write is refused.
+    QString refusedBecause;
     int saves = 0;
     KeyValues lastWrites;
 

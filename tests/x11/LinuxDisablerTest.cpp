@@ -208,8 +208,8 @@ TEST_F(DisablerOnX11, AFailedRestartOrShutDownIsWrittenOnStandardError)
 {
     power->refuse = true;
     testing::internal::CaptureStderr();
-    disabler->restart();
-    disabler->shutDown();
+    EXPECT_FALSE(disabler->restart());
+    EXPECT_FALSE(disabler->shutDown());
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "TimoraDesk: the restart failed: logind is not running\n"
               "TimoraDesk: the shut-down failed: logind is not running\n");

@@ -94,6 +94,38 @@ TEST_F(TheProgram, ExitTurnsTheSwitchesOffAsksForTheShutDownAndEnds)
     EXPECT_EQ(keyboardMap.actionsInMap(), serverKeysBefore);
 }
 
+TEST_F(TheProgram, ExitWithTheAboutWindowOpenEndsTheProgramAndTheAboutWindowWithIt)
+{
+    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QStringLiteral("alt+a")}));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return windows->titleOf(windows->foregroundWindow()) ==
+                   QStringLiteral("About TimoraDesk");
+        },
+        10000));
+    // Back in the logon window, with the About window still open, Exit from its menu.
+    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--name"),
+                                 QStringLiteral("^System Logon$"), QStringLiteral("windowactivate"),
+                                 QStringLiteral("--sync")}));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return windows->titleOf(windows->foregroundWindow()) == QStringLiteral("System Logon");
+        },
+        10000));
+    // The program takes the focus a moment after the window manager made it active.
+    waitUntil([] { return false; }, 500);
+    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
+                                {QStringLiteral("key"), QStringLiteral("alt+x")}));
+    ASSERT_TRUE(ended(20000)) << "the program stayed with the About window alone; it said:\n"
+                              << errors().constData();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(errors(), "switches on\nswitches off\nshut-down requested\n");
+    EXPECT_EQ(keyboardMap.actionsInMap(), serverKeysBefore);
+}
+
 TEST_F(TheProgram, TheKeyboardMapComesBackWhenTheProgramIsToldToEnd)
 {
     ASSERT_TRUE(waitUntil([&] { return keyboardMap.actionsInMap() == 0; }, 5000));

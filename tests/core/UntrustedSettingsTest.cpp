@@ -1,0 +1,224 @@
+#include "core/AppError.h"
+#include "core/Module1.h"
+#include "core/linux/IniSettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// An account that is not the tests' own (nobody); the folder and file are handed to it.
+constexpr uid_t OtherAccount = 65534;
+
+enum class Fault { FileLink, FolderLink, FileOwner, FolderOwner, FileMode, FolderMode };
+
+struct Untrusted
+{
+    const char *name;
+    Fault fault;
+    mode_t mode; // for the mode faults
+    const char *reason;
+};
+
+void PrintTo(const Untrusted &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+// A settings file that someone else could have written (or that leads somewhere else) is
+// neither read nor written: no account of it is used, the first-run administrator does not
+// appear either, a save is refused and leaves every file as it was, and the reason is written
+// once on standard error.
+class UntrustedSettings : public ::testing::TestWithParam<Untrusted>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + QStringLiteral("/TimoraV2");
+        path = folder + QStringLiteral("/TimoraV2.ini");
+        table.reset();
+        table.setStore(&store);
+    }
+    void TearDown() override
+    {
+        table.reset();
+        table.setStore(nullptr);
+    }
+
+    // Saves the table with one account KID into the file at `file`, in a private folder.
+    static void saveKid(const QString &file)
+    {
+        IniSettingsStore kidStore(file);
+        Module1 &t = module1();
+        SettingsStore *const before = t.store();
+        t.reset();
+        t.setStore(&kidStore);
+        t.accountCount = 1;
+        t.accounts[1] = {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0};
+        t.SaveAccounts();
+        t.reset();
+        t.setStore(before);
+    }
+
+    static QByteArray contentsOf(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    static QByteArray name(const QString &p) { return QFile::encodeName(p); }
+
+    QTemporaryDir dir;
+    QString folder;
+    QString path;
+    IniSettingsStore store{QString()};
+    Module1 &table = module1();
+};
+
+TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
+{
+    const Untrusted c = GetParam();
+    if ((c.fault == Fault::FileOwner || c.fault == Fault::FolderOwner) && ::geteuid() != 0)
+        GTEST_SKIP() << "handing a file to another account needs root";
+    // The file as it should be, or, for a link, a file elsewhere that the link leads to.
+    QString target;
+    QString pieceWithFault = path;
+    switch (c.fault) {
+    case Fault::FileLink:
+        target = dir.path() + QStringLiteral("/elsewhere/TimoraV2.ini");
+        saveKid(target);
+        QDir().mkpath(folder);
+        ::chmod(name(folder).constData(), 0700);
+        ASSERT_EQ(::symlink(name(target).constData(), name(path).constData()), 0);
+        break;
+    case Fault::FolderLink:
+        target = dir.path() + QStringLiteral("/elsewhere/TimoraV2.ini");
+        saveKid(target);
+        ASSERT_EQ(::symlink(name(dir.path() + QStringLiteral("/elsewhere")).constData(),
+                            name(folder).constData()),
+                  0);
+        pieceWithFault = folder;
+        target = path;
+        break;
+    case Fault::FileOwner:
+        saveKid(path);
+        ASSERT_EQ(::chown(name(path).constData(), OtherAccount, OtherAccount), 0);
+        target = path;
+        break;
+    case Fault::FolderOwner:
+        saveKid(path);
+        ASSERT_EQ(::chown(name(folder).constData(), OtherAccount, OtherAccount), 0);
+        pieceWithFault = folder;
+        target = path;
+        break;
+    case Fault::FileMode:
+        saveKid(path);
+        ASSERT_EQ(::chmod(name(path).constData(), c.mode), 0);
+        target = path;
+        break;
+    case Fault::FolderMode:
+        saveKid(path);
+        ASSERT_EQ(::chmod(name(folder).constData(), c.mode), 0);
+        pieceWithFault = folder;
+        target = path;
+        break;
+    }
+    const QByteArray before = contentsOf(target);
+    ASSERT_TRUE(before.contains("user1=KID"));
+
+    store = IniSettingsStore(path);
+    testing::internal::CaptureStderr();
+    table.LoadAccounts();
+    table.LoadAccounts();
+    bool saveRefused = false;
+    table.accountCount = 1;
+    table.accounts[1] = {QStringLiteral("MALLORY"), QStringLiteral("X"), -1, QString(), -1};
+    try {
+        table.SaveAccounts();
+    } catch (const AppError &error) {
+        saveRefused = error.number() == 75 && error.description().contains(pieceWithFault) &&
+                      error.description().contains(QLatin1String(c.reason));
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.accountCount, 0);
+    EXPECT_TRUE(table.accounts[1].userId.isEmpty()) << "no account, not even the first-run one";
+    EXPECT_TRUE(saveRefused);
+    EXPECT_EQ(contentsOf(target), before);
+
+    const std::string line = "TimoraDesk: the settings " +
+                             std::string(pieceWithFault == folder ? "folder " : "file ") +
+                             pieceWithFault.toStdString();
+    EXPECT_EQ(said.find(line), 0u) << said;
+    EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+
+    // Mended, the file is used again.
+    if (c.fault == Fault::FileLink || c.fault == Fault::FolderLink) {
+        ASSERT_EQ(::unlink(name(pieceWithFault).constData()), 0);
+        saveKid(path);
+    } else {
+        ASSERT_EQ(::chown(name(folder).constData(), ::geteuid(), ::getegid()), 0);
+        ASSERT_EQ(::chown(name(path).constData(), ::geteuid(), ::getegid()), 0);
+        ASSERT_EQ(::chmod(name(folder).constData(), 0700), 0);
+        ASSERT_EQ(::chmod(name(path).constData(), 0600), 0);
+    }
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.accountCount, 1);
+    EXPECT_EQ(table.accounts[1].userId, QStringLiteral("KID"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OwnerModeAndLinks, UntrustedSettings,
+    ::testing::Values(Untrusted{"FileIsASymbolicLink", Fault::FileLink, 0, "is a symbolic link"},
+                      Untrusted{"FolderIsASymbolicLink", Fault::FolderLink, 0,
+                                "is a symbolic link"},
+                      Untrusted{"FileOfAnotherAccount", Fault::FileOwner, 0,
+                                "belongs to another account (uid 65534)"},
+                      Untrusted{"FolderOfAnotherAccount", Fault::FolderOwner, 0,
+                                "belongs to another account (uid 65534)"},
+                      Untrusted{"FileWritableByAll", Fault::FileMode, 0666,
+                                "can be written by its group or by others (mode 0666)"},
+                      Untrusted{"FileWritableByItsGroup", Fault::FileMode, 0620,
+                                "can be written by its group or by others (mode 0620)"},
+                      Untrusted{"FileWritableByOthers", Fault::FileMode, 0602,
+                                "can be written by its group or by others (mode 0602)"},
+                      Untrusted{"FolderWritableByAll", Fault::FolderMode, 0777,
+                                "can be written by its group or by others (mode 0777)"},
+                      Untrusted{"FolderWritableByItsGroup", Fault::FolderMode, 0770,
+                                "can be written by its group or by others (mode 0770)"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// What others may only read is used as before.
+TEST(TrustedSettings, AFileOthersMayOnlyReadIsUsed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
+    IniSettingsStore store(path);
+    Module1 &table = module1();
+    table.reset();
+    table.setStore(&store);
+    table.accountCount = 1;
+    table.accounts[1] = {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0};
+    table.SaveAccounts();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+    ASSERT_EQ(
+        ::chmod(QFile::encodeName(dir.path() + QStringLiteral("/TimoraV2")).constData(), 0755), 0);
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.accounts[1].userId, QStringLiteral("KID"));
+    EXPECT_NO_THROW(table.SaveAccounts());
+    table.reset();
+    table.setStore(nullptr);
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+// A session of the account KID (30 minutes a day) as the program runs it: logged on through the
+// logon window, two minutes counted, the password changed to "NEW", one more minute counted
+// (27 minutes left). Then it prints "ready" and
+// waits in the event loop until it is told to end or killed. Restart and shut-down requests are
+// only written on standard error.
+// Usage: session_child <settings file>
+#include "core/Module1.h"
+#include "core/Services.h"
+#include "core/SimulatedDisabler.h"
+#include "core/linux/IniSettingsStore.h"
+#include "core/linux/SignalTerminationWatch.h"
+#include "logon/frmLogon.h"
+#include "session/frmActive.h"
+#include "tests/support/FakeServices.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+
+    IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
+    module1().setStore(&store);
+    RecordingMessageBoxes messages;
+    RecordingProgramEnd programEnd;
+    RecordingStarter starter;
+    FakeToday today;
+    SignalTerminationWatch termination;
+    Services &s = services();
+    s.messages = &messages;
+    s.programEnd = &programEnd;
+    s.starter = &starter;
+    s.today = &today;
+    s.termination = &termination;
+    s.makeDisabler = [] {
+        return std::make_unique<SimulatedDisabler>(stderr);
+    };
+    s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
+        return new FakeTrayIcon(parent);
+    };
+    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
+        return new FakeClockChangeSource(parent);
+    };
+
+    frmLogon &logon = frmLogon::instance();
+    logon.show();
+    logon.txtUser->setText(QStringLiteral("kid"));
+    logon.txtPassword->setText(QStringLiteral("pw"));
+    logon.cmdLogOn_Click();
+    if (!frmActive::exists())
+        return 3;
+    frmActive &session = frmActive::instance();
+    session.Timer1_Timer();
+    session.Timer1_Timer();
+    session.cmdNewPsw_Click();
+    session.txtNewpsw->setText(QStringLiteral("new"));
+    session.cmdSavePsw_Click();
+    if (!messages.shown.isEmpty())
+        return 4;
+    session.Timer1_Timer();
+
+    std::puts("ready");
+    std::fflush(stdout);
+    return app.exec();
+}
