@@ -243,6 +243,10 @@ void checkHome(const passwd &account)
     };
     if (runtimeOwned)
         environment.push_back("XDG_RUNTIME_DIR=" + runtime);
+#ifdef TIMORA_LAUNCH_FIXED_ENVIRONMENT
+    // Test builds only: a fixed setting for the sanitizer build of TimoraDesk.
+    environment.push_back(TIMORA_LAUNCH_FIXED_ENVIRONMENT);
+#endif
     environment.insert(environment.end(), locale.begin(), locale.end());
     std::vector<char *> envp;
     for (std::string &entry : environment)
