@@ -121,8 +121,8 @@ for tool in sh id env grep ls sort cat mv sleep timoradesk; do
 done
 chmod -R a+rX "$evil"
 rm -f /tmp/timoratest-preloaded-*
-# The caller also leaves a file open, ignores SIGTERM and SIGCHLD, blocks SIGINT (perl), has a
-# umask of 000 and an unlimited core size.
+# The caller also leaves files open (above its own limit on open files, too), ignores SIGTERM
+# and SIGCHLD, blocks SIGINT (perl), has a umask of 000 and an unlimited core size.
 echo 9 >"$home/probe.exit"
 chown "$test_svc:" "$home/probe.exit"
 rm -f "$probe"
@@ -136,7 +136,7 @@ output=$(as "$test_kiosk" env -i DISPLAY=:7 LD_PRELOAD="$evil/preload.so" \
     /usr/bin/perl -e '$SIG{TERM} = "IGNORE"; $SIG{CHLD} = "IGNORE";
         use POSIX; sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGINT));
         open(my $keep, "<", "/etc/hostname"); fcntl($keep, F_SETFD, 0);
-        umask 0; exec "/bin/sh", "-c", "ulimit -c unlimited; exec 7</etc/hostname; exec \"\$0\"", @ARGV' \
+        umask 0; exec "/bin/sh", "-c", "ulimit -c unlimited; exec 7</etc/hostname; exec 9</etc/hostname; ulimit -Sn 8; exec \"\$0\"", @ARGV' \
     "$launcher" 2>&1)
 status=$?
 rm -f "$home/probe.exit"
@@ -156,7 +156,7 @@ if probe_ran; then
         probe_line "$line" >/dev/null || fail "the program was not given '$line': $(cat "$probe")"
     done
     fds=$(probe_line '^fds=' | cut -d= -f2)
-    for fd in 7 8 9; do
+    for fd in 3 4 5 6 7 8 9; do
         [[ " $fds" == *" $fd "* ]] && fail "the caller's open file $fd reached the program (fds $fds)"
     done
     [ "$(stat -c '%U %a' "$home/.runtime")" = "$test_svc 700" ] ||
