@@ -9,6 +9,7 @@
 //
 // Usage: timoradesk-launch   (no arguments; DISPLAY=:N or :N.S in the environment)
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -191,6 +192,27 @@ void closeInheritedFiles()
         refuseErrno("close_range");
 }
 
+// The caller's resource limits go as well: TimoraDesk gets the system's own (those of process 1),
+// and no core dumps, which would hold the passwords.
+void resetLimits()
+{
+    for (int resource = 0; resource < RLIMIT_NLIMITS; ++resource) {
+        const auto which = static_cast<__rlimit_resource>(resource);
+        rlimit system{};
+        if (prlimit(1, which, nullptr, &system) != 0)
+            continue;
+        // Without the right to raise a hard limit, as much as the caller's hard limit allows.
+        if (setrlimit(which, &system) != 0) {
+            rlimit own{};
+            getrlimit(which, &own);
+            own.rlim_cur = std::min(system.rlim_cur, own.rlim_max);
+            setrlimit(which, &own);
+        }
+    }
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+}
+
 // The account's home: a folder of the account's own that nobody else may enter, as the settings
 // file inside it holds the passwords.
 void checkHome(const passwd &account)
@@ -288,7 +310,7 @@ int main(int argc, char **)
         refuse("must be installed setuid root");
     // Root in every user id at once: from here on the caller can no longer signal, stop or trace
     // this process.
-    if (setresuid(0, 0, 0) != 0)
+    if (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0)
         refuseErrno("setresuid");
     if (argc > 1)
         refuse("takes no arguments");
@@ -313,8 +335,7 @@ int main(int argc, char **)
 
     clearenv();
     closeInheritedFiles();
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
+    resetLimits();
     if (setsid() < 0 && errno != EPERM)
         refuseErrno("setsid");
 

@@ -8,8 +8,11 @@ out="$HOME/probe.out"
     echo "pwd=$(pwd)"
     echo "umask=$(umask)"
     echo "core=$(ulimit -c)"
+    echo "nofile=$(ulimit -n)"
     grep -E '^(Uid|Gid|SigBlk|SigIgn|NoNewPrivs):' "/proc/$$/status"
-    echo "fds=$(ls "/proc/$$/fd" | sort -n | tr '\n' ' ')"
+    for fd in /proc/$$/fd/*; do
+        echo "fd ${fd##*/} -> $(readlink "$fd")"
+    done
     echo "--- environment"
     env | sort
 } >"$out.tmp" 2>&1
