@@ -18,8 +18,11 @@ fi
 # Files and modes: programs 755, everything else 644, folders 755, nothing writable by others.
 program=$stage$bindir/timoradesk
 session=$stage$libexecdir/timoradesk/timoradesk-session
+launcher=$stage$libexecdir/timoradesk/timoradesk-launch
+move_accounts=$stage$libexecdir/timoradesk/timoradesk-move-accounts
 xsession=$stage$datadir/xsessions/timoradesk.desktop
-autostart=$stage$datadir/timoradesk/autostart/timoradesk.desktop
+xsession_hook=$stage/etc/X11/Xsession.d/38timoradesk
+polkit_rule=$stage$datadir/polkit-1/rules.d/60-timoradesk.rules
 openbox=$stage$datadir/timoradesk/openbox/rc.xml
 manpage=$stage$mandir/man1/timoradesk.1.gz
 registry=$stage/etc/xdg/TimoraV2/registry.ini
@@ -28,8 +31,11 @@ png=$stage$datadir/icons/hicolor/48x48/apps/timoradesk.png
 doc=$stage$datadir/doc/timoradesk
 
 expect_mode "$program" 755
-expect_mode "$session" 755
-for f in "$xsession" "$autostart" "$openbox" "$manpage" "$registry" "$svg" "$png" \
+# The launcher is installed plain; the package's postinst makes it setuid for the kiosk group.
+for f in "$session" "$launcher" "$move_accounts"; do
+    expect_mode "$f" 755
+done
+for f in "$xsession" "$xsession_hook" "$polkit_rule" "$openbox" "$manpage" "$registry" "$svg" "$png" \
     "$doc/copyright" "$doc/changelog.gz"; do
     expect_mode "$f" 644
 done
@@ -64,8 +70,11 @@ for entry in "$stage$datadir"/applications/*.desktop; do
     grep -qx 'NoDisplay=true' "$entry" || fail "$entry would show TimoraDesk in the menus"
 done
 
+# Nothing in a user's home decides whether TimoraDesk runs: no autostart entry is shipped.
+find "$stage" -path '*autostart*' | grep -q . && fail "an autostart entry is installed: $(find "$stage" -path '*autostart*')"
+
 # Desktop entries: valid, and each starts what it should.
-for entry in "$xsession" "$autostart"; do
+for entry in "$xsession"; do
     [ -f "$entry" ] || continue
     if ! report=$(desktop-file-validate "$entry" 2>&1) || [ -n "$report" ]; then
         fail "desktop-file-validate $entry: $report"
@@ -75,13 +84,35 @@ done
 if [ -f "$xsession" ]; then
     expect_line "$xsession" "Exec=$libexecdir/timoradesk/timoradesk-session"
 fi
-if [ -f "$autostart" ]; then
-    expect_line "$autostart" 'Exec=timoradesk'
-    expect_line "$autostart" 'NoDisplay=true'
-    grep -q '^Hidden=true' "$autostart" && fail "$autostart is hidden, so linking it would not work"
+for script in "$session" "$move_accounts" "$xsession_hook"; do
+    if [ -f "$script" ] && ! sh -n "$script"; then
+        fail "$script is not a valid shell script"
+    fi
+done
+# The X session starts before the account's ~/.xsessionrc, and only the TimoraDesk session.
+if [ -f "$xsession_hook" ]; then
+    expect_line "$xsession_hook" "if [ \"\${STARTUP:-}\" = \"$libexecdir/timoradesk/timoradesk-session\" ]; then"
+    [ "$(basename "$xsession_hook")" \< 40x11-common_xsessionrc ] ||
+        fail "$xsession_hook runs after ~/.xsessionrc is read"
 fi
-if [ -f "$session" ] && ! sh -n "$session"; then
-    fail "$session is not a valid shell script"
+if [ -f "$session" ]; then
+    expect_line "$session" 'account="_timoradesk"'
+    expect_line "$session" 'exec "$launcher"'
+fi
+
+# The polkit rule, run with a stand-in for polkit: it grants the system account restart,
+# power-off and the logon window's inhibitors, and nothing to anyone else.
+if [ -f "$polkit_rule" ] && command -v node >/dev/null; then
+    verdicts=$(node -e '
+        const rule = [];
+        global.polkit = { addRule: f => rule.push(f), Result: { YES: "yes", NOT_HANDLED: "-" } };
+        eval(require("fs").readFileSync(process.argv[1], "utf8"));
+        const ask = (user, action) => rule[0]({ id: "org.freedesktop.login1." + action }, { user });
+        console.log([ask("_timoradesk", "reboot"), ask("_timoradesk", "power-off-multiple-sessions"),
+            ask("_timoradesk", "inhibit-handle-lid-switch"), ask("_timoradesk", "inhibit-block-sleep"),
+            ask("_timoradesk", "suspend"), ask("_timoradesk", "reboot-ignore-inhibit"),
+            ask("kiosk", "reboot"), ask("root", "inhibit-block-sleep")].join(" "));' "$polkit_rule" 2>&1)
+    [ "$verdicts" = "yes yes yes yes - - - -" ] || fail "the polkit rule decides: $verdicts"
 fi
 
 # The man page reads without warnings and tells what an administrator needs.
@@ -91,10 +122,10 @@ if [ -f "$manpage" ]; then
     for needle in "TimoraDesk $version" 'NAME' 'timoradesk - ' 'System Logon' \
         'ADMINISTRATOR' 'QUIVERLANTERN' '$XDG_CONFIG_HOME/TimoraV2/TimoraV2.ini' \
         '~/.config/TimoraV2/TimoraV2.ini' 'mode 0600' '/etc/xdg/TimoraV2/registry.ini' \
-        'rm ~kiosk/.config/TimoraV2/TimoraV2.ini' 'All accounts are lost' \
+        'rm /var/lib/timoradesk/.config/TimoraV2/TimoraV2.ini' 'All accounts are lost' \
         'A negative number (-1) means no limit; 0 means the account is disabled' \
-        '/usr/share/xsessions/timoradesk.desktop' \
-        'ln -s /usr/share/timoradesk/autostart/timoradesk.desktop' 'systemd-logind'; do
+        '/usr/share/xsessions/timoradesk.desktop' '_timoradesk' '/var/lib/timoradesk' \
+        'timoradesk-kiosk' 'timoradesk-move-accounts' 'systemd-logind'; do
         expect_text "$text" "$needle" "man page"
     done
 fi

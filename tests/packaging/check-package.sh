@@ -34,17 +34,32 @@ field() { dpkg-deb -f "$deb" "$1"; }
 package_names() { field "$1" | tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sed '/^$/d'; }
 depends=$(package_names Depends)
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins \
-    libxcb1 libxcb-ewmh2 libxcb-icccm4; do
+    libxcb1 libxcb-ewmh2 libxcb-icccm4 adduser passwd x11-xserver-utils; do
     grep -qx -- "$p" <<<"$depends" || fail "Depends lacks $p: $(field Depends)"
 done
 grep -qx 'libasan.*\|libubsan.*' <<<"$depends" && fail "the package holds a sanitizer build"
 recommends=$(package_names Recommends)
-for p in hardinfo trayer openbox; do
+for p in hardinfo trayer openbox lxpanel pcmanfm polkitd; do
     grep -qx -- "$p" <<<"$recommends" || fail "Recommends lacks $p: $(field Recommends)"
 done
 grep -qx -- "hardinfo\|trayer\|openbox" <<<"$depends" && fail "Depends holds a program that is only recommended"
 dpkg-deb -I "$deb" conffiles | grep -qx '/etc/xdg/TimoraV2/registry.ini' ||
     fail "the registry is not a conffile"
+dpkg-deb -I "$deb" conffiles | grep -qx '/etc/X11/Xsession.d/38timoradesk' ||
+    fail "the Xsession hook is not a conffile"
+
+# The maintainer scripts: the system account with its closed home, the kiosk group, the
+# launcher setuid root for that group alone; a purge keeps the accounts.
+postinst=$(dpkg-deb -I "$deb" postinst)
+for needle in 'account=_timoradesk' 'group=timoradesk-kiosk' 'home=/var/lib/timoradesk' \
+    'adduser --system' 'addgroup --system' 'chmod 0700 "$home"' \
+    'dpkg-statoverride --update --add root "$group" 4754 "$launcher"' \
+    'launcher=/usr/libexec/timoradesk/timoradesk-launch'; do
+    expect_text "$postinst" "$needle" "postinst"
+done
+postrm=$(dpkg-deb -I "$deb" postrm)
+expect_text "$postrm" 'dpkg-statoverride --remove "/usr/libexec/timoradesk/timoradesk-launch"' "postrm"
+grep -q 'rm \|deluser\|userdel' <<<"$postrm" && fail "postrm removes accounts or files"
 
 # Contents: owner root, modes, places; nothing that starts by itself or appears in a menu.
 listing=$(dpkg-deb -c "$deb")
@@ -54,7 +69,10 @@ expect_entry() {
 }
 expect_entry -rwxr-xr-x usr/bin/timoradesk
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-session
-for f in usr/share/xsessions/timoradesk.desktop usr/share/timoradesk/autostart/timoradesk.desktop \
+expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-launch
+expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-move-accounts
+for f in usr/share/xsessions/timoradesk.desktop etc/X11/Xsession.d/38timoradesk \
+    usr/share/polkit-1/rules.d/60-timoradesk.rules \
     usr/share/timoradesk/openbox/rc.xml etc/xdg/TimoraV2/registry.ini \
     usr/share/man/man1/timoradesk.1.gz usr/share/icons/hicolor/scalable/apps/timoradesk.svg \
     usr/share/icons/hicolor/48x48/apps/timoradesk.png usr/share/doc/timoradesk/copyright \
@@ -80,6 +98,12 @@ holds() {
     LC_ALL=C grep -qaP -- "$plain|$utf16" "$1"
 }
 holds "$program" 'org.freedesktop.login1.Manager' || fail "the executable does not call logind"
+# The launcher runs the installed program as the package's account and group, without sanitizers.
+launcher=$work/root/usr/libexec/timoradesk/timoradesk-launch
+for text in /usr/bin/timoradesk _timoradesk timoradesk-kiosk /etc/default/locale; do
+    LC_ALL=C grep -qaF -- "$text" "$launcher" || fail "the launcher does not name $text"
+done
+LC_ALL=C grep -qa 'ASAN_OPTIONS\|__asan' "$launcher" && fail "the launcher holds a sanitizer or test setting"
 holds "$program" 'shut-down requested' && fail "the executable is the simulated power build"
 grep -qx "Exec=/usr/libexec/timoradesk/timoradesk-session" \
     "$work/root/usr/share/xsessions/timoradesk.desktop" || fail "the X session runs something else"

@@ -1,0 +1,280 @@
+#!/usr/bin/env bash
+# timoradesk-launch against a hostile caller, with real accounts (run as root): the test build of
+# the launcher runs a probe (launch-probe.sh) as the throw-away system account in place of
+# TimoraDesk. Checked: only the launch group may start it; nothing of the caller's environment,
+# files, signal state, umask or limits reaches the program but a valid local DISPLAY; the
+# system account's home must be its own; the program and the launcher are out of the caller's
+# reach for signals and ptrace, also when signals arrive while it switches accounts; the launcher
+# ends with the program's status and passes the session's end on to it.
+# Usage: check-launcher.sh LAUNCHER LOCALE_FILE PTRACE_ATTACH
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create test accounts"; exit 77; }
+built=$1 locale_file=$2 ptrace_attach=$3
+
+work=$(mktemp -d /tmp/timoratest-launch.XXXXXX)
+chmod 755 "$work"
+. "$(dirname "$0")/accounts.sh"
+cleanup() {
+    remove_test_accounts
+    rm -f "$locale_file"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+create_test_accounts || { echo "FAIL: could not create the test accounts" >&2; exit 1; }
+
+launcher=$work/timoradesk-launch
+install_launcher "$built" "$launcher"
+# The machine's locale as /etc/default/locale gives it; a line with shell in it is dropped.
+printf 'LANG=de_DE.UTF-8\nLC_TIME="en_GB.UTF-8"\nLC_PAPER=$(touch /tmp/x)\nFOO=bar\n' >"$locale_file"
+chmod 644 "$locale_file"
+home=$work/svc-home
+probe=$home/probe.out
+svc_uid=$(id -u "$test_svc") svc_gid=$(id -g "$test_svc")
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+wait_for() {
+    local tries=$(($1 * 10))
+    shift
+    while ! "$@" >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+# gone PID: the process has ended (a zombie that nobody has waited for yet counts as ended).
+gone() {
+    local state
+    state=$(ps -o stat= -p "$1") || return 0
+    [[ $state == Z* ]]
+}
+
+# launch USER [ENV...]: runs the launcher as USER with exactly the environment ENV; sets
+# $status, $output (standard error and output) and clears the probe's last report first.
+launch() {
+    local user=$1
+    shift
+    rm -f "$probe"
+    output=$(as "$user" env -i "$@" "$launcher" 2>&1)
+    status=$?
+}
+probe_ran() { [ -f "$probe" ]; }
+probe_line() { grep -E "$1" "$probe"; }
+
+# --- Who may start it.
+launch "$test_kiosk" DISPLAY=:5
+[ "$status" -eq 0 ] || fail "the kiosk account could not start the launcher ($status): $output"
+probe_ran || fail "the launcher did not run the program for the kiosk account"
+
+launch "$test_other" DISPLAY=:5
+[ "$status" -eq 126 ] && [[ $output == *"Permission denied"* ]] ||
+    fail "an account outside the group ran the launcher ($status): $output"
+probe_ran && fail "the program ran for an account outside the group"
+# The same with the file's permissions out of the way: the launcher checks the group itself.
+chmod 4755 "$launcher"
+launch "$test_other" DISPLAY=:5
+[ "$status" -eq 126 ] && [[ $output == *"only members of the group $test_group"* ]] ||
+    fail "the launcher itself let in an account outside the group ($status): $output"
+probe_ran && fail "the program ran for an account outside the group (mode 4755)"
+chmod 4754 "$launcher"
+
+output=$(as "$test_kiosk" env -i DISPLAY=:5 "$launcher" --help 2>&1)
+[[ $output == *"takes no arguments"* ]] || fail "the launcher accepted arguments: $output"
+
+# --- DISPLAY: only a local display passes.
+long=":$(printf '%*s' 5000 '' | tr ' ' 1)"
+for bad in "" "host:0" "localhost:0.0" "unix:0" ":" ":12345" ":0.123" ":0." ":0.0.0" ":a" \
+    ":0;id" ":0 " "/tmp/.X11-unix/X0" "$long" $':0\n:1'; do
+    launch "$test_kiosk" "DISPLAY=$bad"
+    { [ "$status" -eq 126 ] && ! probe_ran; } ||
+        fail "DISPLAY '${bad:0:40}' was accepted ($status): $output"
+done
+launch "$test_kiosk"
+{ [ "$status" -eq 126 ] && [[ $output == *"DISPLAY must name a local display"* ]]; } ||
+    fail "a missing DISPLAY was accepted ($status): $output"
+for good in ":0" ":99.1" ":1234.12"; do
+    launch "$test_kiosk" "DISPLAY=$good"
+    probe_ran && probe_line "^DISPLAY=$good\$" >/dev/null ||
+        fail "DISPLAY '$good' was refused or changed ($status): $output"
+done
+
+# --- An attacker's environment: a library to preload, programs, homes and plug-ins of its own.
+evil=$work/evil
+mkdir -p "$evil/bin" "$evil/config" "$evil/plugins"
+cat >"$evil/preload.c" <<'C'
+#include <stdio.h>
+#include <unistd.h>
+__attribute__((constructor)) static void taken(void)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/tmp/timoratest-preloaded-%d", (int)geteuid());
+    FILE *f = fopen(path, "w");
+    if (f)
+        fclose(f);
+}
+C
+gcc -shared -fPIC -o "$evil/preload.so" "$evil/preload.c" || fail "could not build the test library"
+for tool in sh id env grep ls sort cat mv sleep timoradesk; do
+    printf '#!/bin/sh\ntouch %s/ran-%s\n' "$evil" "$tool" >"$evil/bin/$tool"
+    chmod 755 "$evil/bin/$tool"
+done
+chmod -R a+rX "$evil"
+rm -f /tmp/timoratest-preloaded-*
+# The open-file limit the program should get: the system's (process 1's), or where root may not
+# raise limits (a container without CAP_SYS_RESOURCE), as much as the caller's hard limit allows.
+nofile=$(awk '/^Max open files/ {print $4}' /proc/1/limits)
+[ "$nofile" -gt "$(ulimit -Hn)" ] && nofile=$(ulimit -Hn)
+# The caller also leaves files open (above its own limit on open files, too), ignores SIGTERM
+# and SIGCHLD, blocks SIGINT (perl), has a umask of 000, an unlimited core size and a limit of
+# 8 open files at a time (too few for the program to start).
+echo 9 >"$home/probe.exit"
+chown "$test_svc:" "$home/probe.exit"
+rm -f "$probe"
+output=$(as "$test_kiosk" env -i DISPLAY=:7 LD_PRELOAD="$evil/preload.so" \
+    LD_LIBRARY_PATH="$evil" PATH="$evil/bin:/usr/bin:/bin" HOME="$evil" SHELL="$evil/bin/sh" \
+    XDG_CONFIG_HOME="$evil/config" XDG_RUNTIME_DIR="$evil" XDG_DATA_DIRS="$evil" \
+    XDG_CONFIG_DIRS="$evil" QT_PLUGIN_PATH="$evil/plugins" QT_QPA_PLATFORM=offscreen \
+    QT_QPA_PLATFORM_PLUGIN_PATH="$evil/plugins" QT_DEBUG_PLUGINS=1 ENV="$evil/bin/sh" \
+    BASH_ENV="$evil/bin/sh" LANG=C.UTF-8 LC_ALL=C GCONV_PATH="$evil" XAUTHORITY="$evil/auth" \
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$evil/bus" ASAN_OPTIONS="log_path=$evil/asan" \
+    /usr/bin/perl -e '$SIG{TERM} = "IGNORE"; $SIG{CHLD} = "IGNORE";
+        use POSIX; sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGINT));
+        open(my $keep, "<", "/etc/hostname"); fcntl($keep, F_SETFD, 0);
+        umask 0; exec "/bin/sh", "-c", "ulimit -c unlimited; exec 7</etc/hostname; exec 9</etc/hostname; exec /usr/bin/prlimit --nofile=8:'"$(ulimit -Hn)"' \"\$0\"", @ARGV' \
+    "$launcher" 2>&1)
+status=$?
+rm -f "$home/probe.exit"
+[ "$status" -eq 9 ] || fail "the launcher did not end with the program's status 9 but $status: $output"
+if probe_ran; then
+    environment=$(sed -n '/^--- environment/,$p' "$probe" | tail -n +2 | cut -d= -f1 | sort | tr '\n' ' ')
+    # (PWD is the probe's shell's own.)
+    [ "$environment" = "DISPLAY HOME LANG LC_TIME LOGNAME PATH PWD SHELL USER XDG_RUNTIME_DIR " ] ||
+        fail "the program got the environment: $environment"
+    for line in "^HOME=$home\$" "^USER=$test_svc\$" "^LOGNAME=$test_svc\$" \
+        '^PATH=/usr/local/bin:/usr/bin:/bin$' '^SHELL=/bin/sh$' '^DISPLAY=:7$' \
+        "^XDG_RUNTIME_DIR=$home/.runtime\$" '^LANG=de_DE.UTF-8$' '^LC_TIME=en_GB.UTF-8$' \
+        "^uid=$svc_uid gid=$svc_gid groups=$svc_gid\$" "^pwd=$home\$" '^umask=0077$' '^core=0$' \
+        "^nofile=$nofile\$" \
+        "^Uid:\s+$svc_uid\s+$svc_uid\s+$svc_uid\s+$svc_uid\$" \
+        "^Gid:\s+$svc_gid\s+$svc_gid\s+$svc_gid\s+$svc_gid\$" \
+        '^SigBlk:\s+0+$' '^SigIgn:\s+0+$' '^NoNewPrivs:\s+1$'; do
+        probe_line "$line" >/dev/null || fail "the program was not given '$line': $(cat "$probe")"
+    done
+    # The caller's open files are /etc/hostname; the program's own are its shell's.
+    probe_line '^fd .* -> /etc/hostname$' >/dev/null &&
+        fail "the caller's open files reached the program: $(probe_line '^fd ')"
+    probe_line '^fd 0 -> /dev/null$' >/dev/null || fail "standard input is not /dev/null: $(probe_line '^fd 0')"
+    [ "$(stat -c '%U %a' "$home/.runtime")" = "$test_svc 700" ] ||
+        fail "the runtime folder is $(stat -c '%U %a' "$home/.runtime")"
+else
+    fail "the program did not run for a caller with an odd environment: $output"
+fi
+# The caller's own programs load the library (uid of the kiosk account); root or the system
+# account never may.
+for uid in 0 "$svc_uid"; do
+    [ -e "/tmp/timoratest-preloaded-$uid" ] && fail "LD_PRELOAD was honoured for uid $uid"
+done
+ls "$evil"/ran-* >/dev/null 2>&1 && fail "the caller's PATH was used: $(ls "$evil"/ran-*)"
+[ -e "$evil/asan" ] || ls "$evil"/asan* >/dev/null 2>&1 && fail "the caller's ASAN_OPTIONS were read"
+rm -f /tmp/timoratest-preloaded-*
+
+# --- The system account's home must be its own and closed.
+chmod 750 "$home"
+launch "$test_kiosk" DISPLAY=:5
+{ [ "$status" -eq 126 ] && ! probe_ran && [[ $output == *"mode 0700"* ]]; } ||
+    fail "a home of mode 750 was accepted ($status): $output"
+chmod 700 "$home"
+chown "$test_kiosk" "$home"
+launch "$test_kiosk" DISPLAY=:5
+{ [ "$status" -eq 126 ] && ! probe_ran; } || fail "a home of another account was accepted ($status)"
+chown "$test_svc" "$home"
+mv "$home" "$work/svc-home.real" && ln -s "$work/svc-home.real" "$home"
+launch "$test_kiosk" DISPLAY=:5
+{ [ "$status" -eq 126 ] && [ ! -f "$work/svc-home.real/probe.out" ]; } ||
+    fail "a home that is a symbolic link was accepted ($status)"
+rm "$home" && mv "$work/svc-home.real" "$home"
+
+# --- Out of the caller's reach while it runs; the session's end and root's kill pass on.
+start_sleeping() {
+    as "$test_svc" touch "$home/probe.sleep"
+    rm -f "$probe"
+    setpriv --reuid="$test_kiosk" --regid="$test_kiosk" --init-groups -- \
+        env -i DISPLAY=:5 "$launcher" >/dev/null 2>&1 &
+    launcher_pid=$!
+    wait_for 10 probe_ran || fail "the program did not start"
+    program_pid=$(pgrep -P "$launcher_pid")
+}
+start_sleeping
+if [ -n "$program_pid" ]; then
+    [ "$(ps -o ruid=,euid= -p "$launcher_pid" | xargs)" = "0 0" ] ||
+        fail "the launcher does not wait as root: $(ps -o ruid=,euid= -p "$launcher_pid")"
+    for target in "$program_pid" "$launcher_pid"; do
+        for signal in KILL STOP TERM; do
+            out=$(as "$test_kiosk" /bin/kill -s "$signal" "$target" 2>&1) &&
+                fail "the kiosk account sent SIG$signal to $target"
+            [[ $out == *"Operation not permitted"* ]] || fail "kill -$signal said: $out"
+        done
+        out=$(as "$test_kiosk" "$ptrace_attach" "$target")
+        [[ $out == *"Operation not permitted"* ]] || fail "ptrace by the kiosk account: $out"
+    done
+    grep -q '^State:\s*S' "/proc/$program_pid/status" || fail "the program is not running"
+    # The display manager ends the session: the program ends, and so does the launcher.
+    kill -TERM "$launcher_pid"
+    wait "$launcher_pid"
+    status=$?
+    [ "$status" -eq 143 ] || fail "after SIGTERM the launcher ended with $status, not 143"
+    gone "$program_pid" || fail "SIGTERM to the launcher did not end the program"
+else
+    fail "no program under the launcher"
+fi
+# Root kills the launcher outright: the program does not outlive it.
+start_sleeping
+if [ -n "$program_pid" ]; then
+    kill -KILL "$launcher_pid"
+    wait "$launcher_pid" 2>/dev/null
+    wait_for 5 gone "$program_pid" || fail "the program outlived its killed launcher"
+fi
+as "$test_svc" rm -f "$home/probe.sleep"
+
+# Signals from the caller while the launcher starts and switches accounts, at varying moments:
+# whatever lands, the program never runs as anything but the system account, and once it runs
+# the caller can no longer signal it or its launcher.
+as "$test_svc" touch "$home/probe.sleep"
+pidfile=$work/kiosk-home/launcher.pid
+killed_early=0 switched=0
+for round in $(seq 1 25); do
+    rm -f "$probe" "$pidfile"
+    as "$test_kiosk" sh -c '
+        env -i DISPLAY=:5 "$1" >/dev/null 2>&1 &
+        pid=$!
+        echo $pid >"$3"
+        i=0
+        while [ $i -lt "$2" ]; do i=$((i + 1)); done
+        for s in STOP CONT TERM HUP INT USR1 KILL; do kill -s $s $pid 2>/dev/null; done' \
+        sh "$launcher" "$((round * round * 20))" "$pidfile"
+    pid=$(cat "$pidfile")
+    sleep 0.3
+    if ! gone "$pid"; then
+        switched=$((switched + 1))
+        [ "$(ps -o ruid= -p "$pid" | xargs)" = 0 ] ||
+            fail "round $round: the launcher kept the caller's uid $(ps -o ruid= -p "$pid")"
+        children=$(pgrep -P "$pid")
+        for child in $children; do
+            ruid=$(ps -o ruid= -p "$child" | xargs)
+            [ "$ruid" = "$svc_uid" ] || [ "$ruid" = 0 ] ||
+                fail "round $round: the program runs as uid $ruid"
+            as "$test_kiosk" /bin/kill -s KILL "$child" 2>/dev/null &&
+                fail "round $round: the kiosk account killed the program"
+        done
+        kill -KILL "$pid" $children 2>/dev/null
+    else
+        killed_early=$((killed_early + 1))
+        probe_ran && [ "$(stat -c %U "$probe")" != "$test_svc" ] &&
+            fail "round $round: a program ran as $(stat -c %U "$probe")"
+    fi
+done
+echo "signal rounds: $killed_early ended before the switch, $switched switched and kept running"
+as "$test_svc" rm -f "$home/probe.sleep"
+
+finish
