@@ -56,6 +56,12 @@ int main(int argc, char *argv[])
             table.loggedOnIndex = 1;
             table.sessionMinutes = 40 + version;
             frmActive::instance().cmdLogoff_Click();
+            // A session ends once per window: the next round needs a window of its own.
+            frmActive::release();
+            if (!disablerLog.contains(QStringLiteral("restart requested"))) {
+                std::fputs("the session end did not run\n", stderr);
+                return 1;
+            }
         } else {
             frmAdmin &admin = frmAdmin::instance();
             admin.FillGrid();
