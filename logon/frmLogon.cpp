@@ -92,10 +92,10 @@ frmLogon::frmLogon()
     txtPassword = new QLineEdit(client);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
     txtPassword->setToolTip(QStringLiteral("Enter your password (It will not be shown)"));
-    // Typed characters are drawn in the box's own background colour, so nothing shows.
-    QPalette hidden = txtPassword->palette();
-    hidden.setColor(QPalette::Text, hidden.color(QPalette::Base));
-    txtPassword->setPalette(hidden);
+    // Nothing typed shows, and no password character either. No echo at all rather than text in
+    // the box's background colour: such text still shows when the box is greyed out or its text
+    // selected, and can be copied, taken from the X selection or read by accessibility tools.
+    txtPassword->setEchoMode(QLineEdit::NoEcho);
     Twips::place(txtPassword, 1080, 1080, 2055, 285);
 
     cmdLogOn = new QPushButton(QStringLiteral("&Log On"), client);

@@ -7,8 +7,11 @@
 #include "session/frmActive.h"
 #include "tests/support/FakeServices.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -53,11 +56,52 @@ TEST_F(LogonWindow, ShowsItsCaptionControlsAndToolTips)
     EXPECT_EQ(w.cmdExit->text(), QStringLiteral("E&xit"));
     EXPECT_EQ(w.Timer1->interval(), 2000);
     EXPECT_TRUE(w.Timer1->isActive());
-    EXPECT_EQ(w.txtPassword->echoMode(), QLineEdit::Normal);
-    EXPECT_EQ(w.txtPassword->palette().color(QPalette::Text),
-              w.txtPassword->palette().color(QPalette::Base));
     // Tab order: user, password, button.
     EXPECT_EQ(w.txtUser->nextInFocusChain(), w.txtPassword);
+}
+
+// A typed password shows nowhere: not in the box (enabled, greyed out during the wait after a
+// refusal, or with its text selected), not on the clipboard or the X selection, and not to
+// accessibility tools.
+TEST_F(LogonWindow, ATypedPasswordCannotBeSeenCopiedOrReadBack)
+{
+    frmLogon &w = open();
+    w.txtUser->setFocus();
+    const QImage emptyBox = w.txtPassword->grab().toImage();
+    const QImage emptyGreyBox = [&] {
+        w.txtPassword->setEnabled(false);
+        const QImage image = w.txtPassword->grab().toImage();
+        w.txtPassword->setEnabled(true);
+        return image;
+    }();
+
+    QTest::keyClicks(w.txtPassword, QStringLiteral("Secret7"));
+    ASSERT_EQ(w.txtPassword->text(), QStringLiteral("Secret7"));
+    w.txtUser->setFocus();
+    EXPECT_EQ(w.txtPassword->grab().toImage(), emptyBox);
+    w.txtPassword->setEnabled(false);
+    EXPECT_EQ(w.txtPassword->grab().toImage(), emptyGreyBox);
+    w.txtPassword->setEnabled(true);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"), QClipboard::Selection);
+    w.txtPassword->setFocus();
+    w.txtPassword->selectAll();
+    w.txtPassword->copy();
+    QTest::keyClick(w.txtPassword, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    if (QGuiApplication::clipboard()->supportsSelection()) {
+        EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Selection),
+                  QStringLiteral("before"));
+    }
+    EXPECT_TRUE(w.txtPassword->displayText().isEmpty());
+
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(w.txtPassword);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_FALSE(accessible->text(QAccessible::Value).contains(QStringLiteral("Secret7")));
+    if (QAccessibleTextInterface *text = accessible->textInterface()) {
+        EXPECT_FALSE(text->text(0, text->characterCount()).contains(QStringLiteral("Secret7")));
+    }
 }
 
 TEST_F(LogonWindow, FirstShowingTurnsTheSwitchesOnAndFocusesTheUserBox)
