@@ -32,6 +32,9 @@ LinuxDisabler::LinuxDisabler(std::unique_ptr<PowerBackend> power, std::FILE *ann
 {
     m_refresh.setInterval(RefreshIntervalMs);
     QObject::connect(&m_refresh, &QTimer::timeout, [this] { refresh(); });
+    m_retake.setSingleShot(true);
+    QObject::connect(&m_retake, &QTimer::timeout, [this] { retakeGrab(); });
+    m_grab.whenPopupsClose([this] { retakeGrab(); });
     // The keyboard map is the one thing the X server does not put back by itself when the
     // program goes away, so an end by signal turns the switches off first.
     TerminationSignals::add(this, [this] {
@@ -75,6 +78,8 @@ void LinuxDisabler::turnOn()
 void LinuxDisabler::turnOff()
 {
     m_refresh.stop();
+    m_retake.stop();
+    m_grabLostReported = false;
     m_grab.release();
     if (!m_serverKeys.turnOn())
         report(ServerKeys, m_serverKeys.errorText());
@@ -92,6 +97,34 @@ void LinuxDisabler::refresh()
     // A keyboard that was plugged in, or a new keyboard map, brings the server's keys back.
     if (m_serverKeys.actionsInMap() > 0 && !m_serverKeys.turnOff())
         report(ServerKeys, m_serverKeys.errorText());
+}
+
+void LinuxDisabler::retakeGrab()
+{
+    if (!m_on)
+        return;
+    switch (m_grab.take()) {
+    case X11KeyboardGrab::Result::Taken:
+        if (m_grabLostReported)
+            std::fprintf(stderr, "TimoraDesk: the keyboard is taken back\n");
+        m_grabLostReported = false;
+        break;
+    case X11KeyboardGrab::Result::Busy: {
+        const bool first = !m_grabLostReported;
+        if (first)
+            std::fprintf(stderr,
+                         "TimoraDesk: the keyboard grab could not be taken back after a pop-up "
+                         "closed (%s); trying again\n",
+                         qPrintable(m_grab.errorText()));
+        m_grabLostReported = true;
+        // At once the first time, then at short intervals while someone else holds it.
+        m_retake.start(first ? 0 : RetakeIntervalMs);
+        break;
+    }
+    case X11KeyboardGrab::Result::Unavailable:
+        report(KeyboardGrab, m_grab.errorText());
+        break;
+    }
 }
 
 bool LinuxDisabler::isActive(Facility facility) const

@@ -38,11 +38,15 @@ public:
     // How often the switches are checked while they are on (a menu of the program, or a new
     // keyboard map, may have undone some of it).
     static constexpr int RefreshIntervalMs = 2000;
+    // How soon a grab that could not be taken back after a pop-up closed is tried again.
+    static constexpr int RetakeIntervalMs = 50;
 
 private:
     void turnOn();
     void turnOff();
     void refresh();
+    // Takes the keyboard back after a pop-up of the program let go of it.
+    void retakeGrab();
     void report(Facility facility, const QString &why);
     void say(const char *line);
 
@@ -52,6 +56,9 @@ private:
     X11ServerKeys m_serverKeys;
     X11ScreenSaver m_screenSaver;
     QTimer m_refresh;
+    QTimer m_retake;
+    // The grab could not be taken back, and that has been said.
+    bool m_grabLostReported = false;
     bool m_on = false;
     bool m_reported[FacilityCount] = {};
 };

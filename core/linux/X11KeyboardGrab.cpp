@@ -2,7 +2,9 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QWidget>
 #include <cstdlib>
 #include <xcb/xcb.h>
 
@@ -59,6 +61,28 @@ private:
     const bool &m_held;
 };
 
+// Sees every widget of the program hide. Qt lets go of a pop-up's keyboard grab before the
+// pop-up's hide event, so the callback runs right after the X request that freed the keyboard.
+class PopupCloseWatch : public QObject
+{
+public:
+    explicit PopupCloseWatch(std::function<void()> callback) : m_callback(std::move(callback)) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Hide || !watched->isWidgetType())
+            return false;
+        const auto *widget = static_cast<const QWidget *>(watched);
+        if (widget->isWindow() && widget->windowType() == Qt::Popup &&
+            !QApplication::activePopupWidget())
+            m_callback();
+        return false;
+    }
+
+private:
+    std::function<void()> m_callback;
+};
+
 } // namespace
 
 X11KeyboardGrab::X11KeyboardGrab() = default;
@@ -67,6 +91,17 @@ X11KeyboardGrab::~X11KeyboardGrab()
 {
     if (m_focusFilter && qApp)
         qApp->removeNativeEventFilter(m_focusFilter.get());
+    if (m_popupWatch && qApp)
+        qApp->removeEventFilter(m_popupWatch.get());
+}
+
+void X11KeyboardGrab::whenPopupsClose(std::function<void()> callback)
+{
+    if (m_popupWatch && qApp)
+        qApp->removeEventFilter(m_popupWatch.get());
+    m_popupWatch = std::make_unique<PopupCloseWatch>(std::move(callback));
+    if (qApp)
+        qApp->installEventFilter(m_popupWatch.get());
 }
 
 X11KeyboardGrab::Result X11KeyboardGrab::take()

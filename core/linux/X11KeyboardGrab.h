@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QAbstractNativeEventFilter;
+class QObject;
 
 // An active grab of the X keyboard on the root window, made on the program's own (Qt's) X
 // connection with owner events on: keys meant for the program's windows reach them as usual,
@@ -26,6 +28,10 @@ public:
     Result take();
     void release();
     bool held() const { return m_held; }
+    // Called at once when the last open pop-up of the program (a menu, a completer, a combo
+    // box's list) closes: it held the keyboard itself and has let go of it, so the grab must be
+    // taken again before any other program can take it.
+    void whenPopupsClose(std::function<void()> callback);
     QString errorText() const { return m_error; }
 
 private:
@@ -34,4 +40,5 @@ private:
     // Keeps the focus changes that the grab itself causes away from Qt, which would otherwise
     // take the program's window for inactive (and its shortcuts and mnemonics for dead).
     std::unique_ptr<QAbstractNativeEventFilter> m_focusFilter;
+    std::unique_ptr<QObject> m_popupWatch;
 };

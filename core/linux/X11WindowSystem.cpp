@@ -1,6 +1,9 @@
 #include "X11WindowSystem.h"
 
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QList>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +24,8 @@ constexpr std::uint32_t Latin1TitleWords = (WindowSystem::MaxTitleLength + 3) / 
 // How far the search for an application window inside a frame goes.
 constexpr int MaxSearchedWindows = 256;
 constexpr int MaxTreeDepth = 64;
+// How often a wait for the front to change looks again.
+constexpr int WaitStepMs = 5;
 // _NET_CLOSE_WINDOW's source: a direct action of the user, which window managers honour.
 constexpr std::uint32_t SourceDirectAction = 2;
 
@@ -302,6 +307,88 @@ void X11WindowSystem::askToClose(WindowId window)
                           XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                           window, m_ewmh._NET_CLOSE_WINDOW, {XCB_CURRENT_TIME, SourceDirectAction});
     }
+}
+
+bool X11WindowSystem::isOwnWindow(xcb_window_t window)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *own = x11 ? x11->connection() : nullptr;
+    if (!own)
+        return false;
+    // The server hands every connection a range of ids of its own for what it makes.
+    const xcb_setup_t *setup = xcb_get_setup(own);
+    return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+}
+
+bool X11WindowSystem::isWindowManagers(xcb_window_t window)
+{
+    QByteArray value;
+    if (!readProperty(m_root, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
+        value.size() < 4)
+        return false;
+    xcb_window_t check = 0;
+    std::memcpy(&check, value.constData(), sizeof check);
+    const std::uint32_t mask = xcb_get_setup(m_connection)->resource_id_mask;
+    return check != XCB_WINDOW_NONE && (check & ~mask) == (window & ~mask);
+}
+
+bool X11WindowSystem::hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types)
+{
+    QByteArray value;
+    if (!readProperty(window, m_ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, value))
+        return false;
+    for (qsizetype at = 0; at + 4 <= value.size(); at += 4) {
+        xcb_atom_t type = XCB_ATOM_NONE;
+        std::memcpy(&type, value.constData() + at, sizeof type);
+        for (xcb_atom_t wanted : types) {
+            if (type == wanted)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool X11WindowSystem::exists(xcb_window_t window)
+{
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        m_connection, xcb_get_window_attributes(m_connection, window), &error));
+    std::free(error);
+    return attributes && !error;
+}
+
+bool X11WindowSystem::forceClose(WindowId window)
+{
+    if (window == NoWindow || window == m_root || !connected())
+        return false;
+    if (isOwnWindow(window) || isWindowManagers(window) ||
+        hasWindowType(window,
+                      {m_ewmh._NET_WM_WINDOW_TYPE_DESKTOP, m_ewmh._NET_WM_WINDOW_TYPE_DOCK}))
+        return false;
+    // Only a window that still exists names a program to remove.
+    if (!exists(window))
+        return false;
+    xcb_generic_error_t *error =
+        xcb_request_check(m_connection, xcb_kill_client_checked(m_connection, window));
+    const bool removed = error == nullptr && !xcb_connection_has_error(m_connection);
+    std::free(error);
+    return removed;
+}
+
+bool X11WindowSystem::waitUntilNotInFront(WindowId window, int timeoutMs)
+{
+    // The program's own windows cannot react while the caller holds its only thread.
+    if (isOwnWindow(window))
+        return foregroundWindow() != window;
+    QElapsedTimer clock;
+    clock.start();
+    // A window manager may go on naming a window that is gone until it has another to name.
+    while (foregroundWindow() == window && exists(window)) {
+        if (clock.elapsed() >= timeoutMs || !connected())
+            return false;
+        QThread::msleep(WaitStepMs);
+    }
+    return true;
 }
 
 std::optional<QString> X11WindowSystem::desktopTitle()

@@ -21,6 +21,8 @@ public:
     WindowId foregroundWindow() override;
     std::optional<QString> titleOf(WindowId window) override;
     void askToClose(WindowId window) override;
+    bool forceClose(WindowId window) override;
+    bool waitUntilNotInFront(WindowId window, int timeoutMs) override;
     std::optional<QString> desktopTitle() override;
 
     // False when there is no display or the connection to it broke.
@@ -40,6 +42,12 @@ private:
     xcb_window_t topLevelOf(xcb_window_t window);
     // The application window inside a top-level (a window manager's frame holds one).
     xcb_window_t clientWindowOf(xcb_window_t topLevel);
+    bool exists(xcb_window_t window);
+    // Made by this program (on Qt's own connection to the display).
+    bool isOwnWindow(xcb_window_t window);
+    // Made by the same program as the window manager's check window.
+    bool isWindowManagers(xcb_window_t window);
+    bool hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types);
     bool sendClientMessage(xcb_window_t destination, std::uint32_t eventMask, xcb_window_t window,
                            xcb_atom_t type, std::initializer_list<std::uint32_t> data);
 
