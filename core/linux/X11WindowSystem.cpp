@@ -114,11 +114,16 @@ bool X11WindowSystem::readProperty(xcb_window_t window, xcb_atom_t property, xcb
                                    std::uint32_t longLength, QByteArray &value,
                                    xcb_atom_t *actualType)
 {
+    return takeProperty(xcb_get_property(m_connection, 0, window, property, type, 0, longLength),
+                        type, value, actualType);
+}
+
+bool X11WindowSystem::takeProperty(xcb_get_property_cookie_t cookie, xcb_atom_t type,
+                                   QByteArray &value, xcb_atom_t *actualType)
+{
     value.clear();
     if (actualType)
         *actualType = XCB_ATOM_NONE;
-    xcb_get_property_cookie_t cookie =
-        xcb_get_property(m_connection, 0, window, property, type, 0, longLength);
     xcb_generic_error_t *error = nullptr;
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
     if (error || !reply) {
@@ -201,20 +206,73 @@ xcb_window_t X11WindowSystem::clientWindowOf(xcb_window_t topLevel)
     return topLevel;
 }
 
+namespace {
+
+constexpr xcb_window_t NoneWindow = XCB_WINDOW_NONE;
+
+xcb_window_t windowIn(const QByteArray &value)
+{
+    xcb_window_t window = XCB_WINDOW_NONE;
+    if (value.size() >= 4)
+        std::memcpy(&window, value.constData(), sizeof window);
+    return window;
+}
+
+} // namespace
+
 WindowSystem::WindowId X11WindowSystem::foregroundWindow()
 {
+    m_prefetched.reset();
     if (!connected())
         return NoWindow;
-    if (windowManagerRunning()) {
-        QByteArray value;
-        if (!readProperty(m_root, m_ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 1, value) ||
-            value.size() < 4)
-            return NoWindow;
-        xcb_window_t active = XCB_WINDOW_NONE;
-        std::memcpy(&active, value.constData(), sizeof active);
-        return active == m_root ? NoWindow : active;
-    }
+    // One round trip in the usual case: whether the window manager still runs, which window it
+    // names as active and the title of the window that was in front at the last look are asked
+    // for together, and the title is kept for the look at the title that follows.
+    const xcb_window_t knownCheck = m_wmCheck;
+    const xcb_window_t lastFront = m_lastFront;
+    const auto rootCheck = xcb_get_property(m_connection, 0, m_root,
+                                            m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1);
+    std::optional<xcb_get_property_cookie_t> selfCheck;
+    if (knownCheck != XCB_WINDOW_NONE)
+        selfCheck = xcb_get_property(m_connection, 0, knownCheck, m_ewmh._NET_SUPPORTING_WM_CHECK,
+                                     XCB_ATOM_WINDOW, 0, 1);
+    const auto active =
+        xcb_get_property(m_connection, 0, m_root, m_ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 0, 1);
+    std::optional<xcb_get_property_cookie_t> title;
+    if (lastFront != XCB_WINDOW_NONE)
+        title = xcb_get_property(m_connection, 0, lastFront, m_ewmh._NET_WM_NAME,
+                                 m_ewmh.UTF8_STRING, 0, Utf8TitleWords);
 
+    QByteArray value;
+    const xcb_window_t check =
+        takeProperty(rootCheck, XCB_ATOM_WINDOW, value) ? windowIn(value) : NoneWindow;
+    bool windowManager = selfCheck && takeProperty(*selfCheck, XCB_ATOM_WINDOW, value) &&
+                         check == knownCheck && windowIn(value) == check;
+    // A window manager new to this class (or none) takes one more look.
+    if (!windowManager && check != XCB_WINDOW_NONE)
+        windowManager =
+            readProperty(check, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) &&
+            windowIn(value) == check;
+    m_wmCheck = windowManager ? check : NoneWindow;
+    const bool activeRead = takeProperty(active, XCB_ATOM_WINDOW, value);
+    const xcb_window_t activeWindow = activeRead ? windowIn(value) : NoneWindow;
+    QByteArray name;
+    const bool titleRead = title && takeProperty(*title, m_ewmh.UTF8_STRING, name);
+
+    WindowId front = NoWindow;
+    if (windowManager) {
+        front = activeWindow == m_root ? NoWindow : activeWindow;
+    } else {
+        front = focusedWindow();
+    }
+    if (title && front == lastFront)
+        m_prefetched = Prefetched{front, titleRead, name};
+    m_lastFront = front;
+    return front;
+}
+
+X11WindowSystem::WindowId X11WindowSystem::focusedWindow()
+{
     // No window manager: the window with the input focus, or under the pointer when the focus
     // follows it, taken up to its top-level window.
     xcb_generic_error_t *error = nullptr;
@@ -239,11 +297,19 @@ WindowSystem::WindowId X11WindowSystem::foregroundWindow()
 
 std::optional<QString> X11WindowSystem::titleOf(WindowId window)
 {
+    std::optional<Prefetched> prefetched;
+    prefetched.swap(m_prefetched);
     if (window == NoWindow || !connected())
         return std::nullopt;
     QByteArray name;
-    if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords, name))
+    if (prefetched && prefetched->window == window) {
+        if (!prefetched->exists)
+            return std::nullopt;
+        name = prefetched->name;
+    } else if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords,
+                             name)) {
         return std::nullopt;
+    }
     if (!name.isEmpty())
         return cutTitle(QString::fromUtf8(name));
 

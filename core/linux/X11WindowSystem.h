@@ -3,6 +3,7 @@
 #include "core/WindowSystem.h"
 
 #include <QByteArray>
+#include <optional>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -37,7 +38,12 @@ private:
     bool readProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
                       std::uint32_t longLength, QByteArray &value,
                       xcb_atom_t *actualType = nullptr);
+    // The receiving half of readProperty, for requests sent together.
+    bool takeProperty(xcb_get_property_cookie_t cookie, xcb_atom_t type, QByteArray &value,
+                      xcb_atom_t *actualType = nullptr);
     bool hasProperty(xcb_window_t window, xcb_atom_t property);
+    // Without a window manager: the window with the input focus, taken up to its top-level.
+    WindowId focusedWindow();
     // The child of the root that holds the window, NoWindow when there is none.
     xcb_window_t topLevelOf(xcb_window_t window);
     // The application window inside a top-level (a window manager's frame holds one).
@@ -60,4 +66,15 @@ private:
     xcb_atom_t m_wmDeleteWindow = XCB_ATOM_NONE;
     xcb_atom_t m_wmState = XCB_ATOM_NONE;
     bool m_reported = false;
+    // What the last look found: the window manager's check window and the window in front.
+    xcb_window_t m_wmCheck = XCB_WINDOW_NONE;
+    xcb_window_t m_lastFront = XCB_WINDOW_NONE;
+    // The title of the window in front, read with the look that found it.
+    struct Prefetched
+    {
+        WindowId window;
+        bool exists;
+        QByteArray name;
+    };
+    std::optional<Prefetched> m_prefetched;
 };

@@ -114,16 +114,45 @@ TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwit
 
 TEST_F(DisablerOnX11, TheKeyboardMapHasNoConsoleSwitchOrZapWhileTheSwitchesAreOn)
 {
-    X11ServerKeys map(X11Display::name());
+    X11ServerKeys map;
     const int before = map.actionsInMap();
     ASSERT_GT(before, 0) << "the test display's keyboard map has no console-switch keys";
     disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
     EXPECT_EQ(map.actionsInMap(), 0);
     // A second "on" (the logon window restored again) keeps them off.
     disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
     EXPECT_EQ(map.actionsInMap(), 0);
     disabler->setSwitches(false);
     EXPECT_EQ(map.actionsInMap(), before);
+}
+
+TEST_F(DisablerOnX11, ANewKeyboardMapLosesTheServersKeysAsSoonAsItIsLoaded)
+{
+    X11ServerKeys map;
+    const int before = map.actionsInMap();
+    disabler->setSwitches(true);
+    ASSERT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
+    ASSERT_EQ(map.actionsInMap(), 0);
+    // Loading a keyboard map, as plugging in a keyboard does, brings the actions back.
+    ASSERT_TRUE(X11Display::run(QStringLiteral("setxkbmap"),
+                                {QStringLiteral("-layout"), QStringLiteral("us")}));
+    EXPECT_TRUE(waitUntil([&] { return map.actionsInMap() == 0; }, 1000));
+    disabler->setSwitches(false);
+    EXPECT_EQ(map.actionsInMap(), before);
+}
+
+TEST_F(DisablerOnX11, AKeyboardThatSomeoneElseHoldsIsTakenWhenTheyLetGo)
+{
+    ForeignClient other(X11Display::name(), {QStringLiteral("holder")});
+    ASSERT_TRUE(other.grabKeyboard());
+    disabler->setSwitches(true);
+    EXPECT_FALSE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    other.ungrabKeyboard();
+    EXPECT_TRUE(waitUntil([&] { return disabler->isActive(LinuxDisabler::KeyboardGrab); },
+                          LinuxDisabler::RetryIntervalMs + 1000));
+    EXPECT_FALSE(keyboardFree());
 }
 
 TEST_F(DisablerOnX11, AMenuOfTheProgramGivesTheKeyboardBackTheMomentItCloses)
@@ -246,7 +275,7 @@ TEST_F(DisablerOnX11, AFailedRestartOrShutDownIsWrittenOnStandardError)
 
 TEST_F(DisablerOnX11, UndoesEverythingWhenItEnds)
 {
-    X11ServerKeys map(X11Display::name());
+    X11ServerKeys map;
     const int before = map.actionsInMap();
     disabler->setSwitches(true);
     disabler.reset();
@@ -407,10 +436,10 @@ TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
 
 TEST_F(LogonWithSwitches, ExitTurnsTheSwitchesOffAndAsksForTheShutDown)
 {
-    X11ServerKeys map(X11Display::name());
+    X11ServerKeys map;
     const int before = map.actionsInMap();
     frmLogon &w = openLogon();
-    ASSERT_EQ(map.actionsInMap(), 0);
+    ASSERT_TRUE(waitUntil([&] { return map.actionsInMap() == 0; }, 2000));
     ASSERT_FALSE(keyboardFree());
 
     w.cmdExit->trigger();
