@@ -10,8 +10,10 @@
 X11ScreenSaver::X11ScreenSaver()
 {
     // Asks early whether the server has the extension, so that suspending never waits for it.
-    if (xcb_connection_t *connection = qtX11Connection())
+    if (xcb_connection_t *connection = qtX11Connection()) {
         xcb_prefetch_extension_data(connection, &xcb_screensaver_id);
+        xcb_flush(connection);
+    }
 }
 
 X11ScreenSaver::~X11ScreenSaver()

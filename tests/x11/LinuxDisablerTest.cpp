@@ -10,6 +10,7 @@
 #include "tests/support/FakeServices.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryFile>
@@ -126,6 +127,26 @@ TEST_F(DisablerOnX11, TheKeyboardMapHasNoConsoleSwitchOrZapWhileTheSwitchesAreOn
     EXPECT_EQ(map.actionsInMap(), 0);
     disabler->setSwitches(false);
     EXPECT_EQ(map.actionsInMap(), before);
+}
+
+TEST_F(DisablerOnX11, TurningOnWaitsForNoAnswerFromTheXServer)
+{
+    // Another program holds the X server: nothing it is asked is answered until it lets go.
+    ForeignClient other(X11Display::name(), {QStringLiteral("server holder")});
+    xcb_grab_server(other.connection());
+    std::free(xcb_get_input_focus_reply(other.connection(), xcb_get_input_focus(other.connection()),
+                                        nullptr));
+    QElapsedTimer clock;
+    clock.start();
+    disabler->setSwitches(true);
+    const qint64 took = clock.elapsed();
+    xcb_ungrab_server(other.connection());
+    xcb_flush(other.connection());
+    EXPECT_LT(took, 500);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ScreenSaver));
+    EXPECT_FALSE(keyboardFree());
 }
 
 TEST_F(DisablerOnX11, ANewKeyboardMapLosesTheServersKeysAsSoonAsItIsLoaded)
