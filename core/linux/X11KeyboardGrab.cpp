@@ -125,8 +125,9 @@ X11KeyboardGrab::Result X11KeyboardGrab::request()
     // A pop-up menu of the program holds the keyboard for itself while it is open.
     if (QApplication::activePopupWidget())
         return m_held ? Result::Taken : Result::Busy;
+    // An answer still due is for a grab that something since may have undone: ask again.
     if (m_pending)
-        return Result::Pending;
+        xcb_discard_reply(connection, m_pending);
 
     if (!m_focusFilter) {
         m_focusFilter = std::make_unique<GrabFocusFilter>(m_wanted, m_held, m_lost);
