@@ -43,11 +43,18 @@ QString cutTitle(QString title)
 
 } // namespace
 
-X11WindowSystem::X11WindowSystem(const QByteArray &displayName)
+X11WindowSystem::X11WindowSystem(const QByteArray &displayName) : m_displayName(displayName) {}
+
+void X11WindowSystem::connectOnce()
 {
+    // The connection is made at the first look, not at start-up, so that the first showing of
+    // the logon window does not wait for it.
+    if (m_connectTried)
+        return;
+    m_connectTried = true;
     int screenNumber = 0;
     xcb_connection_t *connection =
-        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
+        xcb_connect(m_displayName.isEmpty() ? nullptr : m_displayName.constData(), &screenNumber);
     if (xcb_connection_has_error(connection)) {
         std::fprintf(stderr, "TimoraDesk: cannot connect to the X display; the foreground guard "
                              "is off\n");
@@ -95,6 +102,7 @@ xcb_atom_t X11WindowSystem::intern(const char *name)
 
 bool X11WindowSystem::connected()
 {
+    connectOnce();
     if (!m_connection || !m_ewmhReady || m_root == XCB_WINDOW_NONE ||
         xcb_connection_has_error(m_connection)) {
         if (!m_reported) {

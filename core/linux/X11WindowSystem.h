@@ -13,7 +13,7 @@
 class X11WindowSystem : public WindowSystem
 {
 public:
-    // Connects to the named display ($DISPLAY when empty).
+    // Connects to the named display ($DISPLAY when empty) at the first look.
     explicit X11WindowSystem(const QByteArray &displayName = {});
     ~X11WindowSystem() override;
     X11WindowSystem(const X11WindowSystem &) = delete;
@@ -32,6 +32,7 @@ public:
     bool windowManagerRunning();
 
 private:
+    void connectOnce();
     void attach(xcb_connection_t *connection, int screenNumber);
     xcb_atom_t intern(const char *name);
     // Reads a property; false when the window does not exist (or the connection broke).
@@ -57,6 +58,8 @@ private:
     bool sendClientMessage(xcb_window_t destination, std::uint32_t eventMask, xcb_window_t window,
                            xcb_atom_t type, std::initializer_list<std::uint32_t> data);
 
+    QByteArray m_displayName;
+    bool m_connectTried = false;
     xcb_connection_t *m_connection = nullptr;
     xcb_ewmh_connection_t m_ewmh{};
     bool m_ewmhReady = false;
