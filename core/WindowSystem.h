@@ -23,6 +23,13 @@ public:
     // Asks the window to close; the window decides itself how to react. A window that no longer
     // exists is sent nothing.
     virtual void askToClose(WindowId window) = 0;
+    // Removes the window without asking: the program that made it loses its hold on the
+    // display, and all its windows with it. Refused (false) for the program's own windows, the
+    // desktop window, docks and panels, and a window that no longer exists.
+    virtual bool forceClose(WindowId window) = 0;
+    // Gives the window up to timeoutMs to leave the front (closed, or another window came before
+    // it); true when it did.
+    virtual bool waitUntilNotInFront(WindowId window, int timeoutMs) = 0;
     // The title of the desktop window (the one that draws the desktop background and icons),
     // nothing when the desktop has none.
     virtual std::optional<QString> desktopTitle() = 0;

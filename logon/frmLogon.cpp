@@ -119,6 +119,9 @@ frmLogon::frmLogon()
 
     txtUser->setAccessibleName(QStringLiteral("User"));
     txtPassword->setAccessibleName(QStringLiteral("PassWord"));
+    // A context menu would take the keyboard for itself while it is open.
+    txtUser->setContextMenuPolicy(Qt::PreventContextMenu);
+    txtPassword->setContextMenuPolicy(Qt::PreventContextMenu);
 
     Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));

@@ -25,13 +25,30 @@ const char *facilityName(LinuxDisabler::Facility facility)
 
 } // namespace
 
-LinuxDisabler::LinuxDisabler(std::unique_ptr<PowerBackend> power, std::FILE *announce,
-                             const QByteArray &displayName)
-    : m_power(std::move(power)), m_announce(announce), m_serverKeys(displayName),
-      m_screenSaver(displayName)
+LinuxDisabler::LinuxDisabler(std::unique_ptr<PowerBackend> power, std::FILE *announce)
+    : m_power(std::move(power)), m_announce(announce)
 {
-    m_refresh.setInterval(RefreshIntervalMs);
-    QObject::connect(&m_refresh, &QTimer::timeout, [this] { refresh(); });
+    m_settle.setTimerType(Qt::PreciseTimer);
+    m_settle.setInterval(1);
+    QObject::connect(&m_settle, &QTimer::timeout, [this] { settle(); });
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryIntervalMs);
+    QObject::connect(&m_retry, &QTimer::timeout, [this] {
+        if (m_on && m_grab.request() != X11KeyboardGrab::Result::Unavailable)
+            m_settle.start();
+    });
+    m_retake.setSingleShot(true);
+    QObject::connect(&m_retake, &QTimer::timeout, [this] { retakeGrab(); });
+    m_grab.whenLost([this] { retakeGrab(); });
+    // A keyboard that was plugged in, or a new keyboard map, brings the server's keys back.
+    m_serverKeys.whenMapChanges([this] {
+        if (!m_on)
+            return;
+        if (m_serverKeys.requestTurnOff())
+            m_settle.start();
+        else
+            report(ServerKeys, m_serverKeys.errorText());
+    });
     // The keyboard map is the one thing the X server does not put back by itself when the
     // program goes away, so an end by signal turns the switches off first.
     TerminationSignals::add(this, [this] {
@@ -59,9 +76,9 @@ void LinuxDisabler::setSwitches(bool on)
 
 void LinuxDisabler::turnOn()
 {
-    if (m_grab.take() == X11KeyboardGrab::Result::Unavailable)
+    if (m_grab.request() == X11KeyboardGrab::Result::Unavailable)
         report(KeyboardGrab, m_grab.errorText());
-    if (!m_serverKeys.turnOff())
+    if (!m_serverKeys.requestTurnOff())
         report(ServerKeys, m_serverKeys.errorText());
     if (!m_power->hold(PowerBackend::Hold::PowerKeys))
         report(PowerKeys, m_power->errorText());
@@ -69,12 +86,15 @@ void LinuxDisabler::turnOn()
         report(Sleep, m_power->errorText());
     if (!m_screenSaver.suspend())
         report(ScreenSaver, m_screenSaver.errorText());
-    m_refresh.start();
+    m_settle.start();
 }
 
 void LinuxDisabler::turnOff()
 {
-    m_refresh.stop();
+    m_settle.stop();
+    m_retry.stop();
+    m_retake.stop();
+    m_grabLostReported = false;
     m_grab.release();
     if (!m_serverKeys.turnOn())
         report(ServerKeys, m_serverKeys.errorText());
@@ -83,24 +103,84 @@ void LinuxDisabler::turnOff()
     m_screenSaver.resume();
 }
 
-void LinuxDisabler::refresh()
+void LinuxDisabler::settle()
+{
+    bool due = false;
+    switch (m_grab.poll(false)) {
+    case X11KeyboardGrab::Result::Pending:
+        due = true;
+        break;
+    case X11KeyboardGrab::Result::Busy:
+        // Someone else holds the keyboard just now.
+        if (m_on && !m_retry.isActive())
+            m_retry.start();
+        break;
+    case X11KeyboardGrab::Result::Unavailable:
+        report(KeyboardGrab, m_grab.errorText());
+        break;
+    case X11KeyboardGrab::Result::Taken:
+        break;
+    }
+    switch (m_serverKeys.poll()) {
+    case X11ServerKeys::Progress::Pending:
+        due = true;
+        break;
+    case X11ServerKeys::Progress::Failed:
+        report(ServerKeys, m_serverKeys.errorText());
+        break;
+    case X11ServerKeys::Progress::Done:
+        break;
+    }
+    switch (m_screenSaver.poll()) {
+    case X11ScreenSaver::Progress::Pending:
+        due = true;
+        break;
+    case X11ScreenSaver::Progress::Failed:
+        report(ScreenSaver, m_screenSaver.errorText());
+        break;
+    case X11ScreenSaver::Progress::Done:
+        break;
+    }
+    if (!due)
+        m_settle.stop();
+}
+
+void LinuxDisabler::retakeGrab()
 {
     if (!m_on)
         return;
-    if (m_grab.take() == X11KeyboardGrab::Result::Unavailable)
+    switch (m_grab.take()) {
+    case X11KeyboardGrab::Result::Taken:
+        if (m_grabLostReported)
+            std::fprintf(stderr, "TimoraDesk: the keyboard is taken back\n");
+        m_grabLostReported = false;
+        break;
+    case X11KeyboardGrab::Result::Busy: {
+        const bool first = !m_grabLostReported;
+        if (first)
+            std::fprintf(stderr,
+                         "TimoraDesk: the keyboard grab could not be taken back after a pop-up "
+                         "closed (%s); trying again\n",
+                         qPrintable(m_grab.errorText()));
+        m_grabLostReported = true;
+        // At once the first time, then at short intervals while someone else holds it.
+        m_retake.start(first ? 0 : RetakeIntervalMs);
+        break;
+    }
+    case X11KeyboardGrab::Result::Pending:
+    case X11KeyboardGrab::Result::Unavailable:
         report(KeyboardGrab, m_grab.errorText());
-    // A keyboard that was plugged in, or a new keyboard map, brings the server's keys back.
-    if (m_serverKeys.actionsInMap() > 0 && !m_serverKeys.turnOff())
-        report(ServerKeys, m_serverKeys.errorText());
+        break;
+    }
 }
 
-bool LinuxDisabler::isActive(Facility facility) const
+bool LinuxDisabler::isActive(Facility facility)
 {
     switch (facility) {
     case KeyboardGrab:
         return m_grab.held();
     case ServerKeys:
-        return m_serverKeys.isOff();
+        return m_serverKeys.finishTurnOff() && m_serverKeys.isOff();
     case PowerKeys:
         return m_power->isHeld(PowerBackend::Hold::PowerKeys);
     case Sleep:

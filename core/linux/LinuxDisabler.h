@@ -15,6 +15,11 @@
 // and the lid switch held, (4) sleep held, (5) the screen saver suspended. A facility that is
 // missing is skipped and reported once on standard error. Restart and shut-down go to the
 // power backend.
+//
+// Turning the switches on never waits for the X server: the requests go out on the program's
+// own X connection and their answers are taken as they come in. After that nothing is polled:
+// the switches act again when a pop-up of the program has let go of the keyboard, when the
+// grab ends some other way, and when the X server announces a new keyboard map.
 class LinuxDisabler : public Disabler
 {
 public:
@@ -22,8 +27,7 @@ public:
 
     // announce, when given, gets one line for every call: "switches on", "switches off" (the
     // power backend speaks for restart and shut-down).
-    LinuxDisabler(std::unique_ptr<PowerBackend> power, std::FILE *announce = nullptr,
-                  const QByteArray &displayName = {});
+    explicit LinuxDisabler(std::unique_ptr<PowerBackend> power, std::FILE *announce = nullptr);
     ~LinuxDisabler() override;
     LinuxDisabler(const LinuxDisabler &) = delete;
     LinuxDisabler &operator=(const LinuxDisabler &) = delete;
@@ -33,16 +37,20 @@ public:
     bool restart() override;
     bool shutDown() override;
 
-    // Whether the facility does its work now.
-    bool isActive(Facility facility) const;
-    // How often the switches are checked while they are on (a menu of the program, or a new
-    // keyboard map, may have undone some of it).
-    static constexpr int RefreshIntervalMs = 2000;
+    // Whether the facility does its work now (waits for the X server's answers still due).
+    bool isActive(Facility facility);
+    // How soon a keyboard grab that someone else held is tried again.
+    static constexpr int RetryIntervalMs = 2000;
+    // How soon a grab that could not be taken back after a pop-up closed is tried again.
+    static constexpr int RetakeIntervalMs = 50;
 
 private:
     void turnOn();
     void turnOff();
-    void refresh();
+    // Takes the X server's answers that have come in; runs again while some are still due.
+    void settle();
+    // Takes the keyboard back after a pop-up of the program let go of it.
+    void retakeGrab();
     void report(Facility facility, const QString &why);
     void say(const char *line);
 
@@ -51,7 +59,11 @@ private:
     X11KeyboardGrab m_grab;
     X11ServerKeys m_serverKeys;
     X11ScreenSaver m_screenSaver;
-    QTimer m_refresh;
+    QTimer m_settle;
+    QTimer m_retry;
+    QTimer m_retake;
     bool m_on = false;
+    // The grab could not be taken back, and that has been said.
+    bool m_grabLostReported = false;
     bool m_reported[FacilityCount] = {};
 };

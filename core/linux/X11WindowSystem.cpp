@@ -1,6 +1,9 @@
 #include "X11WindowSystem.h"
 
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QList>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +24,8 @@ constexpr std::uint32_t Latin1TitleWords = (WindowSystem::MaxTitleLength + 3) / 
 // How far the search for an application window inside a frame goes.
 constexpr int MaxSearchedWindows = 256;
 constexpr int MaxTreeDepth = 64;
+// How often a wait for the front to change looks again.
+constexpr int WaitStepMs = 5;
 // _NET_CLOSE_WINDOW's source: a direct action of the user, which window managers honour.
 constexpr std::uint32_t SourceDirectAction = 2;
 
@@ -38,11 +43,18 @@ QString cutTitle(QString title)
 
 } // namespace
 
-X11WindowSystem::X11WindowSystem(const QByteArray &displayName)
+X11WindowSystem::X11WindowSystem(const QByteArray &displayName) : m_displayName(displayName) {}
+
+void X11WindowSystem::connectOnce()
 {
+    // The connection is made at the first look, not at start-up, so that the first showing of
+    // the logon window does not wait for it.
+    if (m_connectTried)
+        return;
+    m_connectTried = true;
     int screenNumber = 0;
     xcb_connection_t *connection =
-        xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &screenNumber);
+        xcb_connect(m_displayName.isEmpty() ? nullptr : m_displayName.constData(), &screenNumber);
     if (xcb_connection_has_error(connection)) {
         std::fprintf(stderr, "TimoraDesk: cannot connect to the X display; the foreground guard "
                              "is off\n");
@@ -90,6 +102,7 @@ xcb_atom_t X11WindowSystem::intern(const char *name)
 
 bool X11WindowSystem::connected()
 {
+    connectOnce();
     if (!m_connection || !m_ewmhReady || m_root == XCB_WINDOW_NONE ||
         xcb_connection_has_error(m_connection)) {
         if (!m_reported) {
@@ -109,11 +122,16 @@ bool X11WindowSystem::readProperty(xcb_window_t window, xcb_atom_t property, xcb
                                    std::uint32_t longLength, QByteArray &value,
                                    xcb_atom_t *actualType)
 {
+    return takeProperty(xcb_get_property(m_connection, 0, window, property, type, 0, longLength),
+                        type, value, actualType);
+}
+
+bool X11WindowSystem::takeProperty(xcb_get_property_cookie_t cookie, xcb_atom_t type,
+                                   QByteArray &value, xcb_atom_t *actualType)
+{
     value.clear();
     if (actualType)
         *actualType = XCB_ATOM_NONE;
-    xcb_get_property_cookie_t cookie =
-        xcb_get_property(m_connection, 0, window, property, type, 0, longLength);
     xcb_generic_error_t *error = nullptr;
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, &error));
     if (error || !reply) {
@@ -196,20 +214,73 @@ xcb_window_t X11WindowSystem::clientWindowOf(xcb_window_t topLevel)
     return topLevel;
 }
 
+namespace {
+
+constexpr xcb_window_t NoneWindow = XCB_WINDOW_NONE;
+
+xcb_window_t windowIn(const QByteArray &value)
+{
+    xcb_window_t window = XCB_WINDOW_NONE;
+    if (value.size() >= 4)
+        std::memcpy(&window, value.constData(), sizeof window);
+    return window;
+}
+
+} // namespace
+
 WindowSystem::WindowId X11WindowSystem::foregroundWindow()
 {
+    m_prefetched.reset();
     if (!connected())
         return NoWindow;
-    if (windowManagerRunning()) {
-        QByteArray value;
-        if (!readProperty(m_root, m_ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 1, value) ||
-            value.size() < 4)
-            return NoWindow;
-        xcb_window_t active = XCB_WINDOW_NONE;
-        std::memcpy(&active, value.constData(), sizeof active);
-        return active == m_root ? NoWindow : active;
-    }
+    // One round trip in the usual case: whether the window manager still runs, which window it
+    // names as active and the title of the window that was in front at the last look are asked
+    // for together, and the title is kept for the look at the title that follows.
+    const xcb_window_t knownCheck = m_wmCheck;
+    const xcb_window_t lastFront = m_lastFront;
+    const auto rootCheck = xcb_get_property(m_connection, 0, m_root,
+                                            m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1);
+    std::optional<xcb_get_property_cookie_t> selfCheck;
+    if (knownCheck != XCB_WINDOW_NONE)
+        selfCheck = xcb_get_property(m_connection, 0, knownCheck, m_ewmh._NET_SUPPORTING_WM_CHECK,
+                                     XCB_ATOM_WINDOW, 0, 1);
+    const auto active =
+        xcb_get_property(m_connection, 0, m_root, m_ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 0, 1);
+    std::optional<xcb_get_property_cookie_t> title;
+    if (lastFront != XCB_WINDOW_NONE)
+        title = xcb_get_property(m_connection, 0, lastFront, m_ewmh._NET_WM_NAME,
+                                 m_ewmh.UTF8_STRING, 0, Utf8TitleWords);
 
+    QByteArray value;
+    const xcb_window_t check =
+        takeProperty(rootCheck, XCB_ATOM_WINDOW, value) ? windowIn(value) : NoneWindow;
+    bool windowManager = selfCheck && takeProperty(*selfCheck, XCB_ATOM_WINDOW, value) &&
+                         check == knownCheck && windowIn(value) == check;
+    // A window manager new to this class (or none) takes one more look.
+    if (!windowManager && check != XCB_WINDOW_NONE)
+        windowManager =
+            readProperty(check, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) &&
+            windowIn(value) == check;
+    m_wmCheck = windowManager ? check : NoneWindow;
+    const bool activeRead = takeProperty(active, XCB_ATOM_WINDOW, value);
+    const xcb_window_t activeWindow = activeRead ? windowIn(value) : NoneWindow;
+    QByteArray name;
+    const bool titleRead = title && takeProperty(*title, m_ewmh.UTF8_STRING, name);
+
+    WindowId front = NoWindow;
+    if (windowManager) {
+        front = activeWindow == m_root ? NoWindow : activeWindow;
+    } else {
+        front = focusedWindow();
+    }
+    if (title && front == lastFront)
+        m_prefetched = Prefetched{front, titleRead, name};
+    m_lastFront = front;
+    return front;
+}
+
+X11WindowSystem::WindowId X11WindowSystem::focusedWindow()
+{
     // No window manager: the window with the input focus, or under the pointer when the focus
     // follows it, taken up to its top-level window.
     xcb_generic_error_t *error = nullptr;
@@ -234,11 +305,19 @@ WindowSystem::WindowId X11WindowSystem::foregroundWindow()
 
 std::optional<QString> X11WindowSystem::titleOf(WindowId window)
 {
+    std::optional<Prefetched> prefetched;
+    prefetched.swap(m_prefetched);
     if (window == NoWindow || !connected())
         return std::nullopt;
     QByteArray name;
-    if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords, name))
+    if (prefetched && prefetched->window == window) {
+        if (!prefetched->exists)
+            return std::nullopt;
+        name = prefetched->name;
+    } else if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords,
+                             name)) {
         return std::nullopt;
+    }
     if (!name.isEmpty())
         return cutTitle(QString::fromUtf8(name));
 
@@ -302,6 +381,88 @@ void X11WindowSystem::askToClose(WindowId window)
                           XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                           window, m_ewmh._NET_CLOSE_WINDOW, {XCB_CURRENT_TIME, SourceDirectAction});
     }
+}
+
+bool X11WindowSystem::isOwnWindow(xcb_window_t window)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *own = x11 ? x11->connection() : nullptr;
+    if (!own)
+        return false;
+    // The server hands every connection a range of ids of its own for what it makes.
+    const xcb_setup_t *setup = xcb_get_setup(own);
+    return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+}
+
+bool X11WindowSystem::isWindowManagers(xcb_window_t window)
+{
+    QByteArray value;
+    if (!readProperty(m_root, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
+        value.size() < 4)
+        return false;
+    xcb_window_t check = 0;
+    std::memcpy(&check, value.constData(), sizeof check);
+    const std::uint32_t mask = xcb_get_setup(m_connection)->resource_id_mask;
+    return check != XCB_WINDOW_NONE && (check & ~mask) == (window & ~mask);
+}
+
+bool X11WindowSystem::hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types)
+{
+    QByteArray value;
+    if (!readProperty(window, m_ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, value))
+        return false;
+    for (qsizetype at = 0; at + 4 <= value.size(); at += 4) {
+        xcb_atom_t type = XCB_ATOM_NONE;
+        std::memcpy(&type, value.constData() + at, sizeof type);
+        for (xcb_atom_t wanted : types) {
+            if (type == wanted)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool X11WindowSystem::exists(xcb_window_t window)
+{
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        m_connection, xcb_get_window_attributes(m_connection, window), &error));
+    std::free(error);
+    return attributes && !error;
+}
+
+bool X11WindowSystem::forceClose(WindowId window)
+{
+    if (window == NoWindow || window == m_root || !connected())
+        return false;
+    if (isOwnWindow(window) || isWindowManagers(window) ||
+        hasWindowType(window,
+                      {m_ewmh._NET_WM_WINDOW_TYPE_DESKTOP, m_ewmh._NET_WM_WINDOW_TYPE_DOCK}))
+        return false;
+    // Only a window that still exists names a program to remove.
+    if (!exists(window))
+        return false;
+    xcb_generic_error_t *error =
+        xcb_request_check(m_connection, xcb_kill_client_checked(m_connection, window));
+    const bool removed = error == nullptr && !xcb_connection_has_error(m_connection);
+    std::free(error);
+    return removed;
+}
+
+bool X11WindowSystem::waitUntilNotInFront(WindowId window, int timeoutMs)
+{
+    // The program's own windows cannot react while the caller holds its only thread.
+    if (isOwnWindow(window))
+        return foregroundWindow() != window;
+    QElapsedTimer clock;
+    clock.start();
+    // A window manager may go on naming a window that is gone until it has another to name.
+    while (foregroundWindow() == window && exists(window)) {
+        if (clock.elapsed() >= timeoutMs || !connected())
+            return false;
+        QThread::msleep(WaitStepMs);
+    }
+    return true;
 }
 
 std::optional<QString> X11WindowSystem::desktopTitle()

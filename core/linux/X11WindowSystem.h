@@ -3,6 +3,7 @@
 #include "core/WindowSystem.h"
 
 #include <QByteArray>
+#include <optional>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -12,7 +13,7 @@
 class X11WindowSystem : public WindowSystem
 {
 public:
-    // Connects to the named display ($DISPLAY when empty).
+    // Connects to the named display ($DISPLAY when empty) at the first look.
     explicit X11WindowSystem(const QByteArray &displayName = {});
     ~X11WindowSystem() override;
     X11WindowSystem(const X11WindowSystem &) = delete;
@@ -21,6 +22,8 @@ public:
     WindowId foregroundWindow() override;
     std::optional<QString> titleOf(WindowId window) override;
     void askToClose(WindowId window) override;
+    bool forceClose(WindowId window) override;
+    bool waitUntilNotInFront(WindowId window, int timeoutMs) override;
     std::optional<QString> desktopTitle() override;
 
     // False when there is no display or the connection to it broke.
@@ -29,20 +32,34 @@ public:
     bool windowManagerRunning();
 
 private:
+    void connectOnce();
     void attach(xcb_connection_t *connection, int screenNumber);
     xcb_atom_t intern(const char *name);
     // Reads a property; false when the window does not exist (or the connection broke).
     bool readProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
                       std::uint32_t longLength, QByteArray &value,
                       xcb_atom_t *actualType = nullptr);
+    // The receiving half of readProperty, for requests sent together.
+    bool takeProperty(xcb_get_property_cookie_t cookie, xcb_atom_t type, QByteArray &value,
+                      xcb_atom_t *actualType = nullptr);
     bool hasProperty(xcb_window_t window, xcb_atom_t property);
+    // Without a window manager: the window with the input focus, taken up to its top-level.
+    WindowId focusedWindow();
     // The child of the root that holds the window, NoWindow when there is none.
     xcb_window_t topLevelOf(xcb_window_t window);
     // The application window inside a top-level (a window manager's frame holds one).
     xcb_window_t clientWindowOf(xcb_window_t topLevel);
+    bool exists(xcb_window_t window);
+    // Made by this program (on Qt's own connection to the display).
+    bool isOwnWindow(xcb_window_t window);
+    // Made by the same program as the window manager's check window.
+    bool isWindowManagers(xcb_window_t window);
+    bool hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types);
     bool sendClientMessage(xcb_window_t destination, std::uint32_t eventMask, xcb_window_t window,
                            xcb_atom_t type, std::initializer_list<std::uint32_t> data);
 
+    QByteArray m_displayName;
+    bool m_connectTried = false;
     xcb_connection_t *m_connection = nullptr;
     xcb_ewmh_connection_t m_ewmh{};
     bool m_ewmhReady = false;
@@ -52,4 +69,15 @@ private:
     xcb_atom_t m_wmDeleteWindow = XCB_ATOM_NONE;
     xcb_atom_t m_wmState = XCB_ATOM_NONE;
     bool m_reported = false;
+    // What the last look found: the window manager's check window and the window in front.
+    xcb_window_t m_wmCheck = XCB_WINDOW_NONE;
+    xcb_window_t m_lastFront = XCB_WINDOW_NONE;
+    // The title of the window in front, read with the look that found it.
+    struct Prefetched
+    {
+        WindowId window;
+        bool exists;
+        QByteArray name;
+    };
+    std::optional<Prefetched> m_prefetched;
 };

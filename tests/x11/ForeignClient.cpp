@@ -35,12 +35,15 @@ ForeignClient::ForeignClient(const QByteArray &display, const Options &options)
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, atom("_NET_WM_NAME"),
                             atom("UTF8_STRING"), 8, utf8.size(), utf8.constData());
     }
+    m_whenAsked = options.whenAsked;
+    m_renameTo = options.renameTo;
     m_deleteWindow = atom("WM_DELETE_WINDOW");
     if (options.offersDelete)
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, atom("WM_PROTOCOLS"),
                             XCB_ATOM_ATOM, 32, 1, &m_deleteWindow);
-    if (options.desktopType) {
-        const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    if (options.desktopType || options.dockType) {
+        const xcb_atom_t type =
+            atom(options.desktopType ? "_NET_WM_WINDOW_TYPE_DESKTOP" : "_NET_WM_WINDOW_TYPE_DOCK");
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window,
                             atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
     }
@@ -61,6 +64,17 @@ xcb_atom_t ForeignClient::atom(const char *name) const
     const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return result;
+}
+
+void ForeignClient::setTitle(const QString &title)
+{
+    const QByteArray latin1 = title.toLatin1();
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NAME,
+                        XCB_ATOM_STRING, 8, latin1.size(), latin1.constData());
+    const QByteArray utf8 = title.toUtf8();
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, atom("_NET_WM_NAME"),
+                        atom("UTF8_STRING"), 8, utf8.size(), utf8.constData());
+    xcb_flush(m_connection);
 }
 
 void ForeignClient::map()
@@ -107,8 +121,12 @@ void ForeignClient::poll()
             auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
             if (message->data.data32[0] == m_deleteWindow) {
                 m_askedToClose = true;
-                xcb_destroy_window(m_connection, m_window);
-                xcb_flush(m_connection);
+                if (m_whenAsked == Options::WhenAsked::Close) {
+                    xcb_destroy_window(m_connection, m_window);
+                    xcb_flush(m_connection);
+                } else if (m_whenAsked == Options::WhenAsked::Rename) {
+                    setTitle(m_renameTo);
+                }
             }
             break;
         }

@@ -7,8 +7,9 @@
 
 class WindowSystem;
 
-// Another program on the test display: a connection of its own with one top-level window. It
-// behaves like an ordinary application: asked through WM_DELETE_WINDOW, it closes its window.
+// Another program on the test display: a connection of its own with one top-level window. Asked
+// through WM_DELETE_WINDOW, it closes its window like an ordinary application, or, as told,
+// ignores the request or takes another title instead.
 class ForeignClient
 {
 public:
@@ -19,6 +20,12 @@ public:
         bool desktopType = false;
         // Only the old Latin-1 WM_NAME, no _NET_WM_NAME.
         bool latin1TitleOnly = false;
+        enum class WhenAsked { Close, Ignore, Rename };
+        WhenAsked whenAsked = WhenAsked::Close;
+        // The title it takes when asked to close (WhenAsked::Rename).
+        QString renameTo = {};
+        // A dock or panel.
+        bool dockType = false;
     };
 
     ForeignClient(const QByteArray &display, const Options &options);
@@ -42,6 +49,8 @@ public:
     void poll();
 
     bool askedToClose() const { return m_askedToClose; }
+    // Sets both titles of the window.
+    void setTitle(const QString &title);
     // The window is gone: closed on request, or the client was killed.
     bool closed() const { return m_closed || xcb_connection_has_error(m_connection); }
     int keyPresses() const { return m_keyPresses; }
@@ -59,6 +68,8 @@ private:
     xcb_window_t m_root = XCB_WINDOW_NONE;
     xcb_window_t m_window = XCB_WINDOW_NONE;
     xcb_atom_t m_deleteWindow = XCB_ATOM_NONE;
+    Options::WhenAsked m_whenAsked = Options::WhenAsked::Close;
+    QString m_renameTo;
     bool m_askedToClose = false;
     bool m_closed = false;
     int m_keyPresses = 0;

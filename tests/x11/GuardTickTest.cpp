@@ -54,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
         TitleCase{"About TimoraDesk - Mozilla Firefox", false},
         TitleCase{"Microsoft System Information", false}, TitleCase{"Program Manager", false},
         // Anything else, an untitled window included.
-        TitleCase{"", false}, TitleCase{"xterm", false}, TitleCase{"Süßes Fenster", false}));
+        TitleCase{"", false}, TitleCase{"xterm", false}, TitleCase{"Süßes Fenster", false},
+        // Letters that other case rules turn into the letters of an allowed title.
+        TitleCase{"ſystem logon", false}, TitleCase{"System Informatıon", false},
+        TitleCase{"about timoradeſk", false}, TitleCase{"Timora Deſk", false}));
 
 TEST(TheGuard, TestsTheAllowedTitlesInTheirOrder)
 {
@@ -104,6 +107,98 @@ TEST(TheGuard, SendsNothingWhenNoWindowIsInFrontOrItHasJustGone)
     desktop.titles.remove(gone);
     EXPECT_FALSE(guard.tick());
     EXPECT_TRUE(desktop.closeRequests.isEmpty());
+}
+
+TEST(TheGuard, UpperCasesOnlyTheAsciiLetters)
+{
+    EXPECT_EQ(ForegroundGuard::asciiUpper(QStringLiteral("about ſ ı é ß z{")),
+              QStringLiteral("ABOUT ſ ı é ß Z{"));
+    FakeWindowSystem desktop;
+    desktop.desktop = QStringLiteral("ſchreibtisch");
+    EXPECT_EQ(ForegroundGuard(desktop).allowedTitles().at(1), QStringLiteral("ſCHREIBTISCH"));
+}
+
+TEST(TheGuard, RemovesAWindowStillInFrontAtTheNextTickAfterItWasAsked)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    const auto logon = desktop.bringToFront(QStringLiteral("System Logon"));
+    const auto stubborn = desktop.bringToFront(QStringLiteral("Stubborn"));
+    desktop.stubborn.insert(stubborn);
+
+    EXPECT_TRUE(guard.tick());
+    // Asked once; while it stays in front during this tick it is not asked again.
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{stubborn});
+    EXPECT_TRUE(desktop.removals.isEmpty());
+
+    EXPECT_TRUE(guard.tick());
+    EXPECT_EQ(desktop.removals, QList<WindowSystem::WindowId>{stubborn});
+    EXPECT_EQ(desktop.closeRequests.size(), 1);
+    EXPECT_EQ(desktop.foreground, logon);
+}
+
+TEST(TheGuard, RemovesAWindowThatTakesAnAllowedTitleWhenAskedToClose)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    const auto renamer = desktop.bringToFront(QStringLiteral("Not Suspicious"));
+    desktop.stubborn.insert(renamer);
+    desktop.whenAsked[renamer] = [&] {
+        desktop.titles[renamer] = QStringLiteral("System Logon");
+    };
+    guard.tick();
+    guard.tick();
+    EXPECT_EQ(desktop.removals, QList<WindowSystem::WindowId>{renamer});
+}
+
+TEST(TheGuard, AsksAgainAWindowItMayNotRemove)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    const auto panel = desktop.bringToFront(QStringLiteral("panel"));
+    desktop.stubborn.insert(panel);
+    desktop.protectedWindows.insert(panel);
+    for (int i = 0; i < 3; ++i)
+        guard.tick();
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>(3, panel));
+    EXPECT_TRUE(desktop.removals.isEmpty());
+}
+
+TEST(TheGuard, ClearsAPileOfWindowsInOneTick)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    const auto logon = desktop.bringToFront(QStringLiteral("System Logon"));
+    QList<WindowSystem::WindowId> pile;
+    for (int i = 0; i < 15; ++i)
+        pile.prepend(desktop.bringToFront(QStringLiteral("Pop-up %1").arg(i)));
+    // One of them ignores the request and is removed at the next tick, with the rest behind it
+    // cleared in the same tick.
+    const auto stubborn = pile.at(7);
+    desktop.stubborn.insert(stubborn);
+
+    guard.tick();
+    EXPECT_EQ(desktop.closeRequests, pile.mid(0, 8));
+    guard.tick();
+    EXPECT_EQ(desktop.removals, QList<WindowSystem::WindowId>{stubborn});
+    EXPECT_EQ(desktop.closeRequests, pile);
+    EXPECT_EQ(desktop.foreground, logon);
+}
+
+TEST(TheGuard, AWindowAskedEarlierIsNotRemovedWithoutAskingAfterATickWithoutIt)
+{
+    FakeWindowSystem desktop;
+    ForegroundGuard guard(desktop);
+    const auto window = desktop.bringToFront(QStringLiteral("Editor"));
+    desktop.stubborn.insert(window);
+    guard.tick();
+    // Something allowed comes in front for one tick, then the window again.
+    desktop.foreground = desktop.bringToFront(QStringLiteral("About TimoraDesk"));
+    guard.tick();
+    desktop.foreground = window;
+    guard.tick();
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>(2, window));
+    EXPECT_TRUE(desktop.removals.isEmpty());
 }
 
 class GuardTick : public TimoraTest

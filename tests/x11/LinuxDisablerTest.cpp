@@ -10,6 +10,7 @@
 #include "tests/support/FakeServices.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryFile>
@@ -114,31 +115,108 @@ TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwit
 
 TEST_F(DisablerOnX11, TheKeyboardMapHasNoConsoleSwitchOrZapWhileTheSwitchesAreOn)
 {
-    X11ServerKeys map(X11Display::name());
+    X11ServerKeys map;
     const int before = map.actionsInMap();
     ASSERT_GT(before, 0) << "the test display's keyboard map has no console-switch keys";
     disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
     EXPECT_EQ(map.actionsInMap(), 0);
     // A second "on" (the logon window restored again) keeps them off.
     disabler->setSwitches(true);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
     EXPECT_EQ(map.actionsInMap(), 0);
     disabler->setSwitches(false);
     EXPECT_EQ(map.actionsInMap(), before);
 }
 
-TEST_F(DisablerOnX11, AMenuOfTheProgramDoesNotEndTheKeyboardGrabForLong)
+TEST_F(DisablerOnX11, TurningOnWaitsForNoAnswerFromTheXServer)
+{
+    // Another program holds the X server: nothing it is asked is answered until it lets go.
+    ForeignClient other(X11Display::name(), {QStringLiteral("server holder")});
+    xcb_grab_server(other.connection());
+    std::free(xcb_get_input_focus_reply(other.connection(), xcb_get_input_focus(other.connection()),
+                                        nullptr));
+    QElapsedTimer clock;
+    clock.start();
+    disabler->setSwitches(true);
+    const qint64 took = clock.elapsed();
+    xcb_ungrab_server(other.connection());
+    xcb_flush(other.connection());
+    EXPECT_LT(took, 500);
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::ScreenSaver));
+    EXPECT_FALSE(keyboardFree());
+}
+
+TEST_F(DisablerOnX11, ANewKeyboardMapLosesTheServersKeysAsSoonAsItIsLoaded)
+{
+    X11ServerKeys map;
+    const int before = map.actionsInMap();
+    disabler->setSwitches(true);
+    ASSERT_TRUE(disabler->isActive(LinuxDisabler::ServerKeys));
+    ASSERT_EQ(map.actionsInMap(), 0);
+    // Loading a keyboard map, as plugging in a keyboard does, brings the actions back.
+    ASSERT_TRUE(X11Display::run(QStringLiteral("setxkbmap"),
+                                {QStringLiteral("-layout"), QStringLiteral("us")}));
+    EXPECT_TRUE(waitUntil([&] { return map.actionsInMap() == 0; }, 1000));
+    disabler->setSwitches(false);
+    EXPECT_EQ(map.actionsInMap(), before);
+}
+
+TEST_F(DisablerOnX11, AKeyboardThatSomeoneElseHoldsIsTakenWhenTheyLetGo)
+{
+    ForeignClient other(X11Display::name(), {QStringLiteral("holder")});
+    ASSERT_TRUE(other.grabKeyboard());
+    disabler->setSwitches(true);
+    EXPECT_FALSE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    other.ungrabKeyboard();
+    EXPECT_TRUE(waitUntil([&] { return disabler->isActive(LinuxDisabler::KeyboardGrab); },
+                          LinuxDisabler::RetryIntervalMs + 1000));
+    EXPECT_FALSE(keyboardFree());
+}
+
+TEST_F(DisablerOnX11, AMenuOfTheProgramGivesTheKeyboardBackTheMomentItCloses)
 {
     disabler->setSwitches(true);
-    QMenu menu;
-    menu.addAction(QStringLiteral("Copy"));
-    menu.popup(QPoint(100, 100));
-    ASSERT_TRUE(waitUntil([&] { return menu.isVisible(); }, 2000));
-    menu.close();
-    X11Display::spin(50);
-    // Closing the menu let go of the keyboard; the switches take it again soon after.
-    EXPECT_TRUE(keyboardFree());
-    X11Display::spin(LinuxDisabler::RefreshIntervalMs + 500);
-    EXPECT_FALSE(keyboardFree());
+    for (int round = 0; round < 3; ++round) {
+        QMenu menu;
+        menu.addAction(QStringLiteral("Copy"));
+        menu.popup(QPoint(100, 100));
+        ASSERT_TRUE(waitUntil([&] { return menu.isVisible(); }, 2000));
+        menu.close();
+        // Another program trying right after the menu closed finds the keyboard taken.
+        EXPECT_FALSE(keyboardFree()) << "round " << round;
+        X11Display::spin(50);
+        EXPECT_FALSE(keyboardFree()) << "round " << round;
+    }
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+}
+
+TEST_F(DisablerOnX11, AGrabThatCannotBeTakenBackIsReportedAndTriedAgainAtOnce)
+{
+    // Another program holds the keyboard when a menu of the program closes.
+    ForeignClient other(X11Display::name(), {QStringLiteral("holder")});
+    ASSERT_TRUE(other.grabKeyboard());
+    disabler->setSwitches(true);
+    testing::internal::CaptureStderr();
+    {
+        QMenu menu;
+        menu.addAction(QStringLiteral("Copy"));
+        menu.popup(QPoint(100, 100));
+        ASSERT_TRUE(waitUntil([&] { return menu.isVisible(); }, 2000));
+        menu.close();
+    }
+    X11Display::spin(100);
+    other.ungrabKeyboard();
+    // Well before the next regular check of the switches.
+    EXPECT_TRUE(waitUntil([&] { return !keyboardFree(); }, 500));
+    EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
+    X11Display::spin(100);
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()),
+              QStringLiteral("TimoraDesk: the keyboard grab could not be taken back after a "
+                             "pop-up closed (another program holds the keyboard); trying "
+                             "again\nTimoraDesk: the keyboard is taken back\n"));
 }
 
 TEST_F(DisablerOnX11, TheScreenSaverStaysOffWhileTheSwitchesAreOn)
@@ -218,7 +296,7 @@ TEST_F(DisablerOnX11, AFailedRestartOrShutDownIsWrittenOnStandardError)
 
 TEST_F(DisablerOnX11, UndoesEverythingWhenItEnds)
 {
-    X11ServerKeys map(X11Display::name());
+    X11ServerKeys map;
     const int before = map.actionsInMap();
     disabler->setSwitches(true);
     disabler.reset();
@@ -341,6 +419,26 @@ TEST_F(LogonWithSwitches, TheLogonWindowStaysActiveWhenTheKeyboardIsTakenWhileIt
         waitUntil([&] { return frmAbout::exists() && frmAbout::instance().isVisible(); }, 3000));
 }
 
+TEST_F(LogonWithSwitches, TheTextBoxesOfferNoContextMenu)
+{
+    frmLogon &w = openLogon();
+    for (QLineEdit *box : {w.txtUser, w.txtPassword}) {
+        box->setFocus();
+        ASSERT_TRUE(waitUntil([&] { return box->hasFocus(); }, 2000));
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Menu")}));
+        const QPoint centre = box->mapToGlobal(box->rect().center());
+        ASSERT_TRUE(
+            xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                     QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("3")}));
+        X11Display::spin(300);
+        QWidget *popup = QApplication::activePopupWidget();
+        EXPECT_EQ(popup, nullptr) << qPrintable(box->objectName());
+        if (popup)
+            popup->close();
+        EXPECT_FALSE(keyboardFree());
+    }
+}
+
 TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
 {
     frmLogon &w = openLogon();
@@ -359,10 +457,10 @@ TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
 
 TEST_F(LogonWithSwitches, ExitTurnsTheSwitchesOffAndAsksForTheShutDown)
 {
-    X11ServerKeys map(X11Display::name());
+    X11ServerKeys map;
     const int before = map.actionsInMap();
     frmLogon &w = openLogon();
-    ASSERT_EQ(map.actionsInMap(), 0);
+    ASSERT_TRUE(waitUntil([&] { return map.actionsInMap() == 0; }, 2000));
     ASSERT_FALSE(keyboardFree());
 
     w.cmdExit->trigger();

@@ -65,7 +65,7 @@ protected:
     }
 
     QTemporaryDir home;
-    X11ServerKeys keyboardMap{X11Display::name()};
+    X11ServerKeys keyboardMap;
     int serverKeysBefore = 0;
     QProcess program;
     std::unique_ptr<X11WindowSystem> windows;

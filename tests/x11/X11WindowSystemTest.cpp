@@ -2,7 +2,9 @@
 #include "ForeignClient.h"
 #include "X11Display.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QWidget>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -88,6 +90,57 @@ TEST_F(OnTheTestDisplay, AWindowThatIsGoneIsSentNothingAndNothingIsPrinted)
     // The window system still works after the errors.
     auto next = frontWindow({QStringLiteral("Next")});
     EXPECT_EQ(windows->titleOf(next->window()), QStringLiteral("Next"));
+}
+
+TEST_F(OnTheTestDisplay, RemovesAWindowByForceWithItsProgram)
+{
+    auto client = frontWindow(
+        {.title = QStringLiteral("Deaf"), .whenAsked = ForeignClient::Options::WhenAsked::Ignore});
+    ForeignClient otherProgram(X11Display::name(), {QStringLiteral("Bystander")});
+    EXPECT_TRUE(windows->forceClose(client->window()));
+    EXPECT_TRUE(waitUntil([&] { return client->closed(); }, 2000, [&] { client->poll(); }));
+    // The window leaves the front, and another program's window is not touched.
+    EXPECT_TRUE(windows->waitUntilNotInFront(client->window(), 2000));
+    otherProgram.poll();
+    EXPECT_FALSE(otherProgram.closed());
+    // A window that is gone names nobody.
+    EXPECT_FALSE(windows->forceClose(client->window()));
+}
+
+TEST_F(OnTheTestDisplay, NeverRemovesTheDesktopADockOrTheProgramsOwnWindows)
+{
+    ForeignClient desktop(X11Display::name(),
+                          {.title = QStringLiteral("Backdrop"), .desktopType = true});
+    desktop.map();
+    ForeignClient dock(X11Display::name(), {.title = QStringLiteral("panel"), .dockType = true});
+    dock.map();
+    QWidget own;
+    own.setWindowTitle(QStringLiteral("Own"));
+    own.show();
+    ASSERT_TRUE(waitUntil([&] { return own.isVisible(); }, 2000));
+
+    EXPECT_FALSE(windows->forceClose(desktop.window()));
+    EXPECT_FALSE(windows->forceClose(dock.window()));
+    EXPECT_FALSE(windows->forceClose(static_cast<WindowSystem::WindowId>(own.winId())));
+    EXPECT_FALSE(windows->forceClose(WindowSystem::NoWindow));
+    X11Display::spin(200, [&] {
+        desktop.poll();
+        dock.poll();
+    });
+    EXPECT_FALSE(desktop.closed());
+    EXPECT_FALSE(dock.closed());
+    EXPECT_TRUE(own.isVisible());
+}
+
+TEST_F(OnTheTestDisplay, WaitsForAWindowToLeaveTheFrontOnlyAsLongAsItIsTold)
+{
+    auto client = frontWindow(
+        {.title = QStringLiteral("Deaf"), .whenAsked = ForeignClient::Options::WhenAsked::Ignore});
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(windows->waitUntilNotInFront(client->window(), 150));
+    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_LT(clock.elapsed(), 1000);
 }
 
 TEST_F(OnTheTestDisplay, NoWindowMeansNothingIsSent)

@@ -1,0 +1,11 @@
+#include "QtX11Connection.h"
+
+#include <QGuiApplication>
+#include <xcb/xcb.h>
+
+xcb_connection_t *qtX11Connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    return connection && !xcb_connection_has_error(connection) ? connection : nullptr;
+}
