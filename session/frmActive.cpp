@@ -318,21 +318,25 @@ void frmActive::endBySignal()
 {
     // The machine is already going down or the session is being closed: the remainder is
     // stored and nothing more is asked for.
+    if (endOnce())
+        storeRemainder();
+}
+
+bool frmActive::endOnce()
+{
     if (m_ended)
-        return;
+        return false;
     m_ended = true;
     Timer1->stop();
-    storeRemainder();
+    return true;
 }
 
 void frmActive::cmdLogoff_Click()
 {
     // The session ends once, even when a second way out was already under way (a clock change
     // while the warning box is open).
-    if (m_ended)
+    if (!endOnce())
         return;
-    m_ended = true;
-    Timer1->stop();
     storeRemainder();
     if (Disable1) {
         if (optReStart->isChecked())

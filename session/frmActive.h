@@ -81,6 +81,8 @@ private:
     // The session end when the program is told to end: the remainder is stored, no restart or
     // shut-down is asked for.
     void endBySignal();
+    // Stops the countdown and returns true the first time only: a session ends once.
+    bool endOnce();
 
     bool m_loaded = false;
     bool m_shownOnce = false;

@@ -159,18 +159,19 @@ bool X11WindowSystem::windowManagerRunning()
     if (!connected())
         return false;
     // The window manager names a window of its own on the root, and that window names itself.
+    const xcb_window_t check = windowManagerCheck(m_root);
+    return check != XCB_WINDOW_NONE && windowManagerCheck(check) == check;
+}
+
+xcb_window_t X11WindowSystem::windowManagerCheck(xcb_window_t of)
+{
     QByteArray value;
-    if (!readProperty(m_root, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
+    if (!readProperty(of, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
         value.size() < 4)
-        return false;
-    xcb_window_t check = 0;
+        return XCB_WINDOW_NONE;
+    xcb_window_t check = XCB_WINDOW_NONE;
     std::memcpy(&check, value.constData(), sizeof check);
-    if (!readProperty(check, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
-        value.size() < 4)
-        return false;
-    xcb_window_t self = 0;
-    std::memcpy(&self, value.constData(), sizeof self);
-    return self == check;
+    return check;
 }
 
 xcb_window_t X11WindowSystem::topLevelOf(xcb_window_t window)
@@ -396,12 +397,7 @@ bool X11WindowSystem::isOwnWindow(xcb_window_t window)
 
 bool X11WindowSystem::isWindowManagers(xcb_window_t window)
 {
-    QByteArray value;
-    if (!readProperty(m_root, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) ||
-        value.size() < 4)
-        return false;
-    xcb_window_t check = 0;
-    std::memcpy(&check, value.constData(), sizeof check);
+    const xcb_window_t check = windowManagerCheck(m_root);
     const std::uint32_t mask = xcb_get_setup(m_connection)->resource_id_mask;
     return check != XCB_WINDOW_NONE && (check & ~mask) == (window & ~mask);
 }

@@ -52,6 +52,8 @@ private:
     bool exists(xcb_window_t window);
     // Made by this program (on Qt's own connection to the display).
     bool isOwnWindow(xcb_window_t window);
+    // The window named by the _NET_SUPPORTING_WM_CHECK property of a window, or none.
+    xcb_window_t windowManagerCheck(xcb_window_t of);
     // Made by the same program as the window manager's check window.
     bool isWindowManagers(xcb_window_t window);
     bool hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types);

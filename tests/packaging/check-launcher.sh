@@ -32,24 +32,6 @@ home=$work/svc-home
 probe=$home/probe.out
 svc_uid=$(id -u "$test_svc") svc_gid=$(id -g "$test_svc")
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
-wait_for() {
-    local tries=$(($1 * 10))
-    shift
-    while ! "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
-
-# gone PID: the process has ended (a zombie that nobody has waited for yet counts as ended).
-gone() {
-    local state
-    state=$(ps -o stat= -p "$1") || return 0
-    [[ $state == Z* ]]
-}
-
 # launch USER [ENV...]: runs the launcher as USER with exactly the environment ENV; sets
 # $status, $output (standard error and output) and clears the probe's last report first.
 launch() {

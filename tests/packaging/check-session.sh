@@ -86,22 +86,6 @@ chmod 755 "$move_accounts"
 "$move_accounts" "$test_kiosk" >"$work/move2.log" 2>&1 && fail "moving twice replaced the file"
 grep -q 'exists already' "$work/move2.log" || fail "moving twice said: $(cat "$work/move2.log")"
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
-wait_for() {
-    local tries=$(($1 * 10))
-    shift
-    while ! "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
-# gone PID: the process has ended (a zombie that nobody has waited for yet counts as ended).
-gone() {
-    local state
-    state=$(ps -o stat= -p "$1") || return 0
-    [[ $state == Z* ]]
-}
 visible_window() { xdotool search --onlyvisible --name "^$1\$" | head -1; }
 has_window() { [ -n "$(visible_window "$1")" ]; }
 no_window() { [ -z "$(visible_window "$1")" ]; }

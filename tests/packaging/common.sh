@@ -29,6 +29,24 @@ expect_text() {
     esac
 }
 
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+wait_for() {
+    local tries=$(($1 * 10))
+    shift
+    while ! "$@" >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+# gone PID: the process has ended (a zombie that nobody has waited for yet counts as ended).
+gone() {
+    local state
+    state=$(ps -o stat= -p "$1") || return 0
+    [[ $state == Z* ]]
+}
+
 finish() {
     if [ "$failures" -ne 0 ]; then
         echo "$failures check(s) failed" >&2

@@ -26,26 +26,10 @@ int main(int argc, char *argv[])
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
     module1().setStore(&store);
-    RecordingMessageBoxes messages;
-    RecordingProgramEnd programEnd;
-    RecordingStarter starter;
-    FakeToday today;
+    ChildServices fakes;
+    fakes.install([] { return std::make_unique<SimulatedDisabler>(stderr); });
     SignalTerminationWatch termination;
-    Services &s = services();
-    s.messages = &messages;
-    s.programEnd = &programEnd;
-    s.starter = &starter;
-    s.today = &today;
-    s.termination = &termination;
-    s.makeDisabler = [] {
-        return std::make_unique<SimulatedDisabler>(stderr);
-    };
-    s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
-        return new FakeTrayIcon(parent);
-    };
-    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
-        return new FakeClockChangeSource(parent);
-    };
+    services().termination = &termination;
 
     frmLogon &logon = frmLogon::instance();
     logon.show();
@@ -60,7 +44,7 @@ int main(int argc, char *argv[])
     session.cmdNewPsw_Click();
     session.txtNewpsw->setText(QStringLiteral("new"));
     session.cmdSavePsw_Click();
-    if (!messages.shown.isEmpty())
+    if (!fakes.messages.shown.isEmpty())
         return 4;
     session.Timer1_Timer();
 

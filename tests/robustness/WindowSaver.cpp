@@ -28,25 +28,10 @@ int main(int argc, char *argv[])
     Module1 &table = module1();
     table.setStore(&store);
 
-    RecordingMessageBoxes messages;
-    RecordingProgramEnd programEnd;
-    RecordingStarter starter;
-    FakeToday today;
     QStringList disablerLog;
-    Services &s = services();
-    s.messages = &messages;
-    s.programEnd = &programEnd;
-    s.starter = &starter;
-    s.today = &today;
-    s.makeDisabler = [&] {
-        return std::make_unique<RecordingDisabler>(&disablerLog);
-    };
-    s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
-        return new FakeTrayIcon(parent);
-    };
-    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
-        return new FakeClockChangeSource(parent);
-    };
+    ChildServices fakes;
+    fakes.install([&] { return std::make_unique<RecordingDisabler>(&disablerLog); });
+    const RecordingMessageBoxes &messages = fakes.messages;
 
     for (int round = 0;; ++round) {
         const int version = round % 2;

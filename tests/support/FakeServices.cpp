@@ -81,3 +81,20 @@ QString TimoraTest::todayText() const
 {
     return DateText::fromDate(today.day);
 }
+
+void ChildServices::install(std::function<std::unique_ptr<Disabler>()> makeDisabler)
+{
+    Services &s = services();
+    s = Services{};
+    s.messages = &messages;
+    s.programEnd = &programEnd;
+    s.starter = &starter;
+    s.today = &today;
+    s.makeDisabler = std::move(makeDisabler);
+    s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
+        return new FakeTrayIcon(parent);
+    };
+    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
+        return new FakeClockChangeSource(parent);
+    };
+}

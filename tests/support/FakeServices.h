@@ -164,3 +164,15 @@ protected:
     FakeClockChangeSource *lastClock = nullptr;
     bool trayAvailable = true;
 };
+
+// The services of a test program that runs the windows on its own (a child process that a test
+// starts): the recorders, a fake tray and a fake clock, and the given disabler.
+struct ChildServices
+{
+    void install(std::function<std::unique_ptr<Disabler>()> makeDisabler);
+
+    RecordingMessageBoxes messages;
+    RecordingProgramEnd programEnd;
+    RecordingStarter starter;
+    FakeToday today;
+};
