@@ -1,50 +1,21 @@
 #include "frmAbout.h"
 
-#include "core/AppError.h"
+#include "core/AppIcon.h"
 #include "core/MessageBoxes.h"
-#include "core/ProgramEnd.h"
 #include "core/ProgramStarter.h"
+#include "core/ProgramWindow.h"
 #include "core/Services.h"
+#include "core/SystemInformation.h"
 #include "core/Twips.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
-#include <QtEndian>
 
 #include <exception>
 
 namespace {
-
-QPointer<frmAbout> s_instance;
-
-// Where System Information lies: the program's own path, or else the folder it is in.
-const QString ProgramKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString ProgramValue = QStringLiteral("PATH");
-const QString FolderKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-const QString FolderValue = QStringLiteral("MSINFO");
-const QString ProgramFileName = QStringLiteral("hardinfo");
-
-constexpr qsizetype ValueBufferSize = 1024;
-constexpr int InvalidProcedureCall = 5;
-
-// Closes an open registry key however the look-up ends.
-class KeyCloser
-{
-public:
-    KeyCloser(Registry *registry, Registry::Key key) : m_registry(registry), m_key(key) {}
-    ~KeyCloser() { m_registry->closeKey(m_key); }
-    KeyCloser(const KeyCloser &) = delete;
-    KeyCloser &operator=(const KeyCloser &) = delete;
-
-private:
-    Registry *m_registry;
-    Registry::Key m_key;
-};
 
 QLabel *addLabel(QWidget *parent, const char *name, int left, int top, int width, int height)
 {
@@ -90,63 +61,22 @@ void fitCaption(QPushButton *button)
     }
 }
 
-// Whether a window of the program other than the About window is still open: shown, or one of
-// the program's own windows hidden for the moment (a session window in the tray).
-bool anotherWindowOpen(const QWidget *about)
-{
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    for (const QWidget *window : windows) {
-        if (window == about || window->windowType() == Qt::ToolTip ||
-            window->windowType() == Qt::Popup)
-            continue;
-        const QString name = window->objectName();
-        const bool programWindow = name.startsWith(QLatin1String("frm")) &&
-                                   name != QLatin1String("frmLogon") &&
-                                   name != QLatin1String("frmAbout");
-        if (window->isVisible() || programWindow)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
-frmAbout &frmAbout::instance()
+frmAbout::frmAbout(const Services &services) : m_services(services)
 {
-    if (!s_instance) {
-        s_instance = new frmAbout();
-        s_instance->Form_Load();
-    }
-    return *s_instance;
-}
-
-bool frmAbout::exists()
-{
-    return !s_instance.isNull();
-}
-
-void frmAbout::release()
-{
-    if (s_instance)
-        s_instance->deleteLater();
-    s_instance = nullptr;
-}
-
-frmAbout::frmAbout()
-{
-    setObjectName(QStringLiteral("frmAbout"));
     // A fixed dialog: a caption with a close box, no minimise or maximise box, not resizable.
     // A window of its own rather than a dialog of the program, so that no other window owns it
-    // and the logon window can still come in front of it.
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(Services::appIcon());
-    setAttribute(Qt::WA_QuitOnClose, false);
+    // and the logon window can still come in front of it. The caption is set at load.
+    ProgramWindow::setUp(this, QStringLiteral("frmAbout"), QString(),
+                         Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                             Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowCloseButtonHint);
     setModal(false);
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(Services::appIcon().pixmap(48, 48));
+    picIcon->setPixmap(AppIcon::icon().pixmap(48, 48));
     picIcon->setScaledContents(true);
     picIcon->setAccessibleName(ApplicationTitle);
     Twips::place(picIcon, 240, 240, 540, 540);
@@ -234,14 +164,8 @@ void frmAbout::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    if (s_instance == this)
-        s_instance = nullptr;
     deleteLater();
-    // Once the logon window is gone, the About window is what kept the program running.
-    if (!services().logon && !anotherWindowOpen(this)) {
-        services().programEnd->endNow();
-        return;
-    }
+    emit unloaded();
 }
 
 void frmAbout::cmdSysInfo_Click()
@@ -251,27 +175,14 @@ void frmAbout::cmdSysInfo_Click()
 
 void frmAbout::unavailable()
 {
-    services().messages->show(Unavailable);
+    m_services.messages->show(Unavailable);
 }
 
 void frmAbout::StartSysInfo()
 {
     try {
-        QString path;
-        if (!GetKeyValue(Registry::HKEY_LOCAL_MACHINE, ProgramKey, ProgramValue, path)) {
-            if (!GetKeyValue(Registry::HKEY_LOCAL_MACHINE, FolderKey, FolderValue, path)) {
-                unavailable();
-                return;
-            }
-            // The value names the folder; the program in it must be an ordinary file.
-            const QString program = path + QLatin1Char('/') + ProgramFileName;
-            if (!QFileInfo(program).isFile()) {
-                unavailable();
-                return;
-            }
-            path = program;
-        }
-        if (!services().starter->start(path))
+        const std::optional<QString> program = SystemInformation(m_services.registry).program();
+        if (!program || !m_services.starter->start(*program))
             unavailable();
     } catch (const std::exception &) {
         unavailable();
@@ -281,41 +192,5 @@ void frmAbout::StartSysInfo()
 bool frmAbout::GetKeyValue(Registry::Root root, const QString &keyName, const QString &valueName,
                            QString &text)
 {
-    Registry *registry = services().registry;
-    Registry::Key key = 0;
-    // Read access is all the look-up needs, and all an ordinary user gets on machine-wide keys.
-    if (!registry || registry->openKey(root, keyName, &key) != Registry::Success) {
-        text.clear();
-        return false;
-    }
-    const KeyCloser closer(registry, key);
-
-    // Values of up to 1024 bytes are read; a longer one fails the look-up.
-    QByteArray buffer;
-    quint32 type = 0;
-    if (registry->queryValue(key, valueName, &type, &buffer, ValueBufferSize) !=
-        Registry::Success) {
-        text.clear();
-        return false;
-    }
-    const qsizetype size = buffer.size();
-    if (size == 0)
-        throw AppError(InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument"));
-    // A string stored with its terminating NUL is read without it.
-    const QByteArray kept = buffer.at(size - 1) == '\0' ? buffer.left(size - 1) : buffer;
-
-    switch (type) {
-    case Registry::REG_SZ:
-        text = QString::fromUtf8(kept);
-        break;
-    case Registry::REG_DWORD: {
-        QByteArray number = buffer.left(4);
-        number.append(4 - number.size(), '\0');
-        text = QString::number(qFromLittleEndian<quint32>(number.constData()));
-        break;
-    }
-    default:
-        break;
-    }
-    return true;
+    return SystemInformation(m_services.registry).GetKeyValue(root, keyName, valueName, text);
 }

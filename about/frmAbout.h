@@ -8,6 +8,7 @@
 class QFrame;
 class QLabel;
 class QPushButton;
+struct Services;
 
 // The About window: what the program is, which version runs, and a button that starts the
 // system's System Information program.
@@ -15,9 +16,7 @@ class frmAbout : public QDialog
 {
     Q_OBJECT
 public:
-    static frmAbout &instance();
-    static bool exists();
-    static void release();
+    explicit frmAbout(const Services &services);
 
     // The application title, shown in the caption and the title line.
     static inline const QString ApplicationTitle = QStringLiteral("TimoraDesk");
@@ -53,12 +52,16 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdSysInfo = nullptr;
 
+signals:
+    // The window has closed.
+    void unloaded();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    frmAbout();
     void unavailable();
 
+    const Services &m_services;
     bool m_unloaded = false;
 };

@@ -2,12 +2,9 @@
 
 #include "core/AppError.h"
 #include "core/Calendar.h"
-#include "core/Conversions.h"
 #include "core/DateText.h"
-#include "core/LogonGate.h"
 #include "core/MessageBoxes.h"
-#include "core/Module1.h"
-#include "core/ProgramEnd.h"
+#include "core/ProgramWindow.h"
 #include "core/Services.h"
 #include "core/Twips.h"
 
@@ -16,13 +13,10 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTextCharFormat>
 
 namespace {
-
-QPointer<frmAdmin> s_instance;
 
 // Top of each grid row, in twips; the six fields of a row share it.
 constexpr std::array<int, frmAdmin::Rows> RowTops = {795,  1080, 1365, 1650, 1935,
@@ -64,47 +58,15 @@ QFont sansSerif(double points, bool bold = false)
     return font;
 }
 
-qint32 integerFrom(const QLineEdit *field)
-{
-    const std::optional<qint32> value = Conversions::toInteger(field->text());
-    if (!value)
-        throw AppError(13, QStringLiteral("Type mismatch"));
-    return *value;
-}
-
 } // namespace
 
-frmAdmin &frmAdmin::instance()
+frmAdmin::frmAdmin(const Services &services) : m_services(services)
 {
-    if (!s_instance) {
-        s_instance = new frmAdmin();
-        s_instance->Form_Load();
-    }
-    return *s_instance;
-}
-
-bool frmAdmin::exists()
-{
-    return !s_instance.isNull();
-}
-
-void frmAdmin::release()
-{
-    if (s_instance)
-        s_instance->deleteLater();
-    s_instance = nullptr;
-}
-
-frmAdmin::frmAdmin()
-{
-    setObjectName(QStringLiteral("frmAdmin"));
-    setWindowTitle(QStringLiteral("Administrator"));
     // A sizable window with minimise and close boxes but no maximise box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowIcon(Services::appIcon());
-    setAttribute(Qt::WA_QuitOnClose, false);
+    ProgramWindow::setUp(this, QStringLiteral("frmAdmin"), QStringLiteral("Administrator"),
+                         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                             Qt::WindowCloseButtonHint);
     resize(Twips::size(10785, 4575));
 
     // Every control lies in one frame over the whole client area; the window has no resize
@@ -282,8 +244,7 @@ void frmAdmin::Form_Load()
 
 void frmAdmin::FillGrid()
 {
-    const Module1 &table = module1();
-    const int count = qBound(0, int(table.accountCount), Module1::MaxAccounts);
+    const QList<AccountSlot> accounts = module1().accounts();
     for (int i = 0; i < Rows; ++i) {
         chkDel[i]->setEnabled(i != 0);
         txtUser[i]->setText(QString());
@@ -291,9 +252,9 @@ void frmAdmin::FillGrid()
         txtMins[i]->setText(QString());
         txtDate[i]->setText(QString());
         txtLeft[i]->setText(QString());
-        if (i + 1 > count)
+        if (i >= accounts.size())
             continue;
-        const AccountSlot &slot = table.accounts[i + 1];
+        const AccountSlot &slot = accounts.at(i);
         txtUser[i]->setText(slot.userId);
         txtPassword[i]->setText(slot.password);
         txtMins[i]->setText(QString::number(slot.minsPerDay));
@@ -302,11 +263,14 @@ void frmAdmin::FillGrid()
     }
 }
 
-bool frmAdmin::rowIsEmpty(int row) const
+QList<AccountTable::GridRow> frmAdmin::gridRows() const
 {
-    return txtUser[row]->text().isEmpty() && txtPassword[row]->text().isEmpty() &&
-           txtMins[row]->text().isEmpty() && txtLeft[row]->text().isEmpty() &&
-           txtDate[row]->text().isEmpty();
+    QList<AccountTable::GridRow> rows;
+    for (int row = 0; row < Rows; ++row) {
+        rows.append({chkDel[row]->isChecked(), txtUser[row]->text(), txtPassword[row]->text(),
+                     txtMins[row]->text(), txtLeft[row]->text(), txtDate[row]->text()});
+    }
+    return rows;
 }
 
 void frmAdmin::refuse(const QString &text, int row, QLineEdit *field)
@@ -329,82 +293,38 @@ void frmAdmin::refuse(const QString &text, int row, QLineEdit *field)
 
 void frmAdmin::cmdSave_Click()
 {
-    const QString numericError = QStringLiteral("Error  this is a numeric field");
-
-    // Phase 1: check every row that is to be stored; the first fault ends the save.
+    // Check every row that is to be stored; the first fault ends the save. An empty "left"
+    // takes the minutes per day on the way.
+    QList<AccountTable::GridRow> rows = gridRows();
+    const std::optional<AccountTable::GridFault> fault = AccountTable::checkGrid(rows);
     for (int row = 0; row < Rows; ++row) {
-        if (chkDel[row]->isChecked())
-            continue;
-        if (rowIsEmpty(row))
-            continue;
-        if (txtUser[row]->text().isEmpty()) {
-            refuse(QStringLiteral("Enter User ID"), row, txtUser[row]);
-            return;
-        }
-        if (txtPassword[row]->text().isEmpty()) {
-            refuse(QStringLiteral("Enter Password"), row, txtPassword[row]);
-            return;
-        }
-        if (txtMins[row]->text().isEmpty()) {
-            refuse(QStringLiteral("Enter number of minutes per day for access"), row, txtMins[row]);
-            return;
-        }
-        if (!Conversions::toInteger(txtMins[row]->text())) {
-            refuse(numericError, row, txtMins[row]);
-            return;
-        }
-        if (!txtDate[row]->text().isEmpty() && !Conversions::toDate(txtDate[row]->text())) {
+        if (txtLeft[row]->text() != rows.at(row).left)
+            txtLeft[row]->setText(rows.at(row).left);
+    }
+    if (fault) {
+        QLineEdit *const fields[] = {txtUser[fault->row], txtPassword[fault->row],
+                                     txtMins[fault->row], txtLeft[fault->row], txtDate[fault->row]};
+        if (fault->field == AccountTable::GridField::Date) {
             // An unreadable date is answered by the calendar on its row, without a message.
-            dateRow = static_cast<qint16>(row);
-            openCalendar(row);
+            openCalendar(fault->row);
             return;
         }
-        if (txtLeft[row]->text().isEmpty())
-            txtLeft[row]->setText(txtMins[row]->text());
-        if (!Conversions::toInteger(txtLeft[row]->text())) {
-            refuse(numericError, row, txtLeft[row]);
-            return;
-        }
+        refuse(fault->text, fault->row, fields[int(fault->field)]);
+        return;
     }
 
+    for (QCheckBox *box : chkDel)
+        box->setChecked(false);
     try {
-        // Phase 2: the account table becomes the grid, closed up over the dropped rows.
-        rebuildAccountTable();
-        // Phase 3: show what is stored, then store it.
+        // The account table becomes the grid, closed up over the dropped rows, and is stored;
+        // the grid shows what is stored.
+        module1().replaceWithGrid(rows);
         FillGrid();
-        module1().SaveAccounts();
         InErrMsg->setText(QStringLiteral("Records Updated"));
     } catch (const AppError &error) {
-        services().messages->show(QStringLiteral("Error ") + QString::number(error.number()) +
-                                  QLatin1Char(' ') + error.description());
+        FillGrid();
+        m_services.messages->show(error.errorText());
     }
-}
-
-void frmAdmin::rebuildAccountTable()
-{
-    Module1 &table = module1();
-    const int count = qBound(0, int(table.accountCount), Module1::MaxAccounts);
-    for (int n = 1; n <= count; ++n)
-        table.accounts[n] = AccountSlot{};
-
-    int n = 0;
-    for (int row = 0; row < Rows; ++row) {
-        if (chkDel[row]->isChecked()) {
-            chkDel[row]->setChecked(false);
-            continue;
-        }
-        if (rowIsEmpty(row))
-            continue;
-        ++n;
-        table.accountCount = static_cast<qint16>(n);
-        AccountSlot &slot = table.accounts[n];
-        slot.userId = txtUser[row]->text().toUpper();
-        slot.password = txtPassword[row]->text().toUpper();
-        slot.minsPerDay = integerFrom(txtMins[row]);
-        slot.minsLeft = integerFrom(txtLeft[row]);
-        slot.lastDate = txtDate[row]->text();
-    }
-    table.accountCount = static_cast<qint16>(n);
 }
 
 void frmAdmin::cmdReload_Click()
@@ -422,11 +342,7 @@ void frmAdmin::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    // The next administrator logon creates a new window.
-    if (s_instance == this)
-        release();
-    if (services().logon)
-        services().logon->bringBack();
+    emit loggedOff();
 }
 
 void frmAdmin::closeEvent(QCloseEvent *event)
@@ -438,10 +354,7 @@ void frmAdmin::closeEvent(QCloseEvent *event)
 
 void frmAdmin::cmdExit_Click()
 {
-    if (services().logon)
-        services().logon->forget();
-    release();
-    services().programEnd->endNow();
+    emit exitWanted();
 }
 
 void frmAdmin::openCalendar(int row)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AccountTable.h"
+
 #include <QWidget>
 #include <array>
 
@@ -9,6 +11,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct Services;
 
 // The administrator window "Administrator": a grid of the ten account slots, in which accounts
 // are created, changed, deleted and saved, with a calendar for picking last-logon dates.
@@ -18,9 +21,7 @@ class frmAdmin : public QWidget
 public:
     static constexpr int Rows = 10;
 
-    static frmAdmin &instance();
-    static bool exists();
-    static void release();
+    explicit frmAdmin(const Services &services);
 
     // Loads the window on first use and shows it, modeless.
     void Show();
@@ -61,20 +62,26 @@ public:
     // The grid row whose date field the calendar writes into.
     qint16 dateRow = 0;
 
+signals:
+    // The administrator logged off: the logon window waits again.
+    void loggedOff();
+    // Exit: the program ends at once, nothing more is saved and the machine stays up.
+    void exitWanted();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    frmAdmin();
     void buildGrid();
     void buildButtons();
     void buildCalendar();
 
     void openCalendar(int row);
-    bool rowIsEmpty(int row) const;
+    // The grid as typed, row by row.
+    QList<AccountTable::GridRow> gridRows() const;
     // Reports a failed check in the message line and puts the focus on the field at fault.
     void refuse(const QString &text, int row, QLineEdit *field);
-    void rebuildAccountTable();
 
+    const Services &m_services;
     bool m_unloaded = false;
 };

@@ -1,7 +1,9 @@
+#include "app/ProgramFlow.h"
 #include "app/ReadyProbe.h"
+#include "core/AccountTable.h"
+#include "core/AppIcon.h"
 #include "core/CursorBlinkLimit.h"
 #include "core/ImmediateProgramEnd.h"
-#include "core/Module1.h"
 #include "core/QtMessageBoxes.h"
 #include "core/QtProgramStarter.h"
 #include "core/QtTrayIcon.h"
@@ -32,7 +34,7 @@ int main(int argc, char *argv[])
                                             .arg(TIMORA_VERSION_MAJOR)
                                             .arg(TIMORA_VERSION_MINOR)
                                             .arg(TIMORA_VERSION_PATCH));
-    QApplication::setWindowIcon(Services::appIcon());
+    QApplication::setWindowIcon(AppIcon::icon());
     QApplication::setQuitOnLastWindowClosed(false);
     // Text cursors stop blinking a while after the last input, so an idle window sleeps.
     CursorBlinkLimit cursorBlink;
@@ -45,7 +47,7 @@ int main(int argc, char *argv[])
     IniRegistry registry;
     SignalTerminationWatch termination;
 
-    Services &s = services();
+    Services s;
     s.messages = &messages;
     s.programEnd = &programEnd;
     s.starter = &starter;
@@ -63,7 +65,7 @@ int main(int argc, char *argv[])
 #endif
     };
     s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
-        return new QtTrayIcon(Services::appIcon(), parent);
+        return new QtTrayIcon(AppIcon::icon(), parent);
     };
     s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
         return new TimerFdClockSource(parent);
@@ -71,8 +73,9 @@ int main(int argc, char *argv[])
     module1().setStore(&store);
 
     // The start-up benchmark's timestamp; without TIMORA_BENCH_READY=1 nothing is watched.
+    ProgramFlow flow(s);
     if (ReadyProbe::wanted())
-        ReadyProbe::watch(frmLogon::instance().txtUser);
-    frmLogon::instance().show();
+        ReadyProbe::watch(flow.logon().txtUser);
+    flow.logon().show();
     return app.exec();
 }

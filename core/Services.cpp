@@ -1,23 +1,20 @@
 #include "Services.h"
 
-#include "DateText.h"
-#include "Today.h"
+#include "ClockChangeSource.h"
+#include "Disabler.h"
+#include "TrayIcon.h"
 
-Services &services()
+std::unique_ptr<Disabler> Services::disabler() const
 {
-    static Services instance;
-    return instance;
+    return makeDisabler ? makeDisabler() : nullptr;
 }
 
-QString Services::todayText() const
+TrayIcon *Services::trayIcon(QObject *parent) const
 {
-    return DateText::fromDate(today->date());
+    return makeTrayIcon ? makeTrayIcon(parent) : nullptr;
 }
 
-QIcon Services::appIcon()
+ClockChangeSource *Services::clockChangeSource(QObject *parent) const
 {
-    QIcon icon;
-    for (int size : {16, 32, 48})
-        icon.addFile(QStringLiteral(":/timoradesk/timoradesk-%1.png").arg(size), QSize(size, size));
-    return icon;
+    return makeClockChangeSource ? makeClockChangeSource(parent) : nullptr;
 }

@@ -1,45 +1,49 @@
 #pragma once
 
-#include <QIcon>
 #include <functional>
 #include <memory>
 
 class ClockChangeSource;
 class Disabler;
-class LogonGate;
 class MessageBoxes;
 class ProgramEnd;
 class ProgramStarter;
-class Today;
-class TrayIcon;
 class QObject;
 class Registry;
 class TerminationWatch;
+class Today;
+class TrayIcon;
 class WindowSystem;
 
-// The program's ties to the world outside its windows, set once at start-up; tests set fakes.
+// The program's ties to the world outside its windows. The program sets them up once at
+// start-up and hands them to every window; tests hand in fakes.
 struct Services
 {
+    // Always there: the windows use them without looking.
     MessageBoxes *messages = nullptr;
     ProgramEnd *programEnd = nullptr;
     ProgramStarter *starter = nullptr;
     Today *today = nullptr;
-    LogonGate *logon = nullptr;
-    // The desktop's windows, for the logon window's foreground guard.
+
+    // Optional: a window goes on without the piece that is missing.
+    // The desktop's windows, for the logon window's foreground guard (none: no guard).
     WindowSystem *windowSystem = nullptr;
-    // The machine-wide registry that tells where System Information lies.
+    // The machine-wide registry that tells where System Information lies (none: unavailable).
     Registry *registry = nullptr;
     // Tells a running session when the program is told to end, so that it stores its minutes.
     TerminationWatch *termination = nullptr;
-
+    // The disabler of the logon and session windows (none: no switches, no restart).
     std::function<std::unique_ptr<Disabler>()> makeDisabler;
+    // The session window's tray icon (none: the window stays on screen).
     std::function<TrayIcon *(QObject *parent)> makeTrayIcon;
+    // The session window's clock-change source (none: clock changes go unnoticed).
     std::function<ClockChangeSource *(QObject *parent)> makeClockChangeSource;
 
-    // Today's date as stored date text.
-    QString todayText() const;
-    // The program's own icon (hourglass), for windows and the tray.
-    static QIcon appIcon();
-};
+    // Whether every service that is always needed is there.
+    bool complete() const { return messages && programEnd && starter && today; }
 
-Services &services();
+    // The optional pieces, made on demand; null where there is none.
+    std::unique_ptr<Disabler> disabler() const;
+    TrayIcon *trayIcon(QObject *parent) const;
+    ClockChangeSource *clockChangeSource(QObject *parent) const;
+};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DateText.h"
+
 #include <QDate>
 
 // Today's date on the system clock.
@@ -8,4 +10,6 @@ class Today
 public:
     virtual ~Today() = default;
     virtual QDate date() const = 0;
+    // Today's date as stored date text.
+    QString text() const { return DateText::fromDate(date()); }
 };

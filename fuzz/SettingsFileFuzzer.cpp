@@ -4,8 +4,8 @@
 // (unlimited time is -1) unless the file itself holds that negative whole number. Whatever was
 // loaded must then survive a save and a load unchanged.
 #include "core/AccountSlot.h"
+#include "core/AccountTable.h"
 #include "core/AppError.h"
-#include "core/Module1.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QCoreApplication>
@@ -46,28 +46,28 @@ void checkMinutes(qint32 value, const QString &stored, int slot)
     check(text.toLongLong(&ok) == value && ok, "negative minutes differ from the text", slot);
 }
 
-void checkTable(const Module1 &table, const SettingsStore &store)
+void checkTable(const AccountTable &table, const SettingsStore &store)
 {
-    const QString section = Module1::Section;
-    check(table.accountCount >= 1 && table.accountCount <= Module1::MaxAccounts,
+    const QString section = AccountTable::Section;
+    check(table.count() >= 1 && table.count() <= AccountTable::MaxAccounts,
           "account count outside 1..10");
-    if (store.value(section, Module1::key("user", 1)).isEmpty()) {
-        const AccountSlot firstRun{Module1::AdminId, Module1::FirstRunPassword, -1,
-                                   Module1::FirstRunDate, -1};
-        check(table.accountCount == 1, "first run with more than one account");
-        check(table.accounts[1] == firstRun, "first run without the default administrator");
+    if (store.value(section, AccountTable::key("user", 1)).isEmpty()) {
+        const AccountSlot firstRun{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
+                                   AccountTable::FirstRunDate, -1};
+        check(table.count() == 1, "first run with more than one account");
+        check(table.account(1) == firstRun, "first run without the default administrator");
     } else {
-        for (int n = 1; n <= table.accountCount; ++n) {
-            const AccountSlot &slot = table.accounts[n];
+        for (int n = 1; n <= table.count(); ++n) {
+            const AccountSlot &slot = table.account(n);
             check(!slot.userId.isEmpty(), "an account without a user id", n);
-            check(slot.userId == store.value(section, Module1::key("user", n)),
+            check(slot.userId == store.value(section, AccountTable::key("user", n)),
                   "user id differs from the file", n);
-            checkMinutes(slot.minsPerDay, store.value(section, Module1::key("mins", n)), n);
-            checkMinutes(slot.minsLeft, store.value(section, Module1::key("left", n)), n);
+            checkMinutes(slot.minsPerDay, store.value(section, AccountTable::key("mins", n)), n);
+            checkMinutes(slot.minsLeft, store.value(section, AccountTable::key("left", n)), n);
         }
     }
-    for (int n = table.accountCount + 1; n <= Module1::MaxAccounts; ++n)
-        check(table.accounts[n] == AccountSlot{}, "a slot above the count was filled", n);
+    for (int n = table.count() + 1; n <= AccountTable::MaxAccounts; ++n)
+        check(table.account(n) == AccountSlot{}, "a slot above the count was filled", n);
 }
 
 } // namespace
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     IniSettingsStore store(path);
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.reset();
     table.setStore(&store);
     table.LoadAccounts();
@@ -107,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Every text that was loaded must come back unchanged after a save.
     IniSettingsStore saved(copy);
     table.setStore(&saved);
-    const auto loaded = table.accounts;
-    const qint16 count = table.accountCount;
+    const auto loaded = table.accounts();
+    const qint16 count = table.count();
     try {
         table.SaveAccounts();
     } catch (const AppError &error) {
@@ -117,9 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     table.reset();
     table.LoadAccounts();
-    check(table.accountCount == count, "the account count changed through a save");
+    check(table.count() == count, "the account count changed through a save");
     for (int n = 1; n <= count; ++n)
-        check(table.accounts[n] == loaded[n], "an account changed through a save", n);
+        check(table.account(n) == loaded[n], "an account changed through a save", n);
 
     table.setStore(nullptr);
     QFile::remove(path);

@@ -1,72 +1,37 @@
 #include "frmLogon.h"
 
-#include "about/frmAbout.h"
-#include "admin/frmAdmin.h"
-#include "core/AppError.h"
+#include "core/AccountTable.h"
+#include "core/AppIcon.h"
 #include "core/Disabler.h"
 #include "core/ForegroundGuard.h"
 #include "core/MessageBoxes.h"
-#include "core/Module1.h"
-#include "core/ProgramEnd.h"
+#include "core/ProgramWindow.h"
 #include "core/Services.h"
+#include "core/Today.h"
 #include "core/Twips.h"
-#include "session/frmActive.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
 
-QPointer<frmLogon> s_instance;
-
 constexpr int GuardIntervalMs = 2000;
 // How long the boxes take no input after a wrong user id or password.
 constexpr int RefusalWaitMs = 2000;
 
-const QString StoreRefusedText =
-    QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
-
 } // namespace
 
-frmLogon &frmLogon::instance()
+frmLogon::frmLogon(const Services &services) : m_services(services)
 {
-    if (!s_instance) {
-        s_instance = new frmLogon();
-        s_instance->Form_Load();
-    }
-    return *s_instance;
-}
-
-bool frmLogon::exists()
-{
-    return !s_instance.isNull();
-}
-
-void frmLogon::release()
-{
-    if (s_instance) {
-        if (services().logon == s_instance.data())
-            services().logon = nullptr;
-        s_instance->deleteLater();
-    }
-    s_instance = nullptr;
-}
-
-frmLogon::frmLogon()
-{
-    setObjectName(QStringLiteral("frmLogon"));
-    setWindowTitle(QStringLiteral("System Logon"));
     // A fixed-size tool window: small caption, no minimise, maximise or close box.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setWindowIcon(Services::appIcon());
-    setAttribute(Qt::WA_QuitOnClose, false);
+    ProgramWindow::setUp(this, QStringLiteral("frmLogon"), QStringLiteral("System Logon"),
+                         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));
@@ -125,7 +90,7 @@ frmLogon::frmLogon()
 
     Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(Services::appIcon().pixmap(48, 48));
+    Image1->setPixmap(AppIcon::icon().pixmap(48, 48));
     Image1->setScaledContents(true);
     Image1->setAccessibleName(QStringLiteral("TimoraDesk"));
     Twips::place(Image1, 3885, 195, 1170, 1365);
@@ -139,7 +104,7 @@ frmLogon::frmLogon()
     connect(Timer1, &QTimer::timeout, this, &frmLogon::Timer1_Timer);
     Timer1->start();
 
-    Disable1 = services().makeDisabler();
+    Disable1 = m_services.disabler();
 
     m_refusalWait.setSingleShot(true);
     m_refusalWait.setInterval(RefusalWaitMs);
@@ -153,14 +118,9 @@ frmLogon::frmLogon()
     connect(cmdExit, &QAction::triggered, this, &frmLogon::cmdExit_Click);
 
     setFixedSize(sizeHint());
-    services().logon = this;
 }
 
-frmLogon::~frmLogon()
-{
-    if (services().logon == this)
-        services().logon = nullptr;
-}
+frmLogon::~frmLogon() = default;
 
 void frmLogon::Form_Load()
 {
@@ -169,7 +129,7 @@ void frmLogon::Form_Load()
 
 void frmLogon::refuse(const QString &text)
 {
-    services().messages->show(text);
+    m_services.messages->show(text);
     txtUser->clear();
     txtPassword->clear();
     txtUser->setFocus();
@@ -201,84 +161,41 @@ void frmLogon::cmdLogOn_Click()
     txtUser->setText(txtUser->text().toUpper());
     txtPassword->setText(txtPassword->text().toUpper());
 
-    Module1 &table = module1();
-    // A settings file that others could have changed is not used; it is looked at again at
-    // every logon, so that the logon works again as soon as the file is mended.
-    if (!table.storeRefused().isEmpty()) {
-        table.LoadAccounts();
-        if (!table.storeRefused().isEmpty()) {
-            refuse(StoreRefusedText);
-            return;
-        }
-    }
-    int match = 0;
-    for (int i = 1; i <= table.accountCount && i <= Module1::MaxAccounts; ++i) {
-        if (txtUser->text() == table.accounts[i].userId &&
-            txtPassword->text() == table.accounts[i].password) {
-            match = i;
-            break;
-        }
-    }
-    if (match == 0) {
+    const AccountTable::LogOn logOn =
+        module1().logOn(txtUser->text(), txtPassword->text(), m_services.today->text());
+    switch (logOn.outcome) {
+    case AccountTable::LogOn::Invalid:
         // The wait runs from the refusal on, while the box is open too.
         holdInputAfterRefusal();
-        services().messages->show(QStringLiteral("Invalid UserId/Password"));
+        m_services.messages->show(logOn.refusal);
         txtPassword->clear();
         if (txtUser->isEnabled())
             txtUser->setFocus();
         return;
-    }
-
-    table.loggedOnIndex = static_cast<qint16>(match);
-    AccountSlot &slot = table.accounts[match];
-    const bool isAdministrator = slot.userId == Module1::AdminId;
-
-    // An allowance of 0 minutes a day disables the account; the administrator is never
-    // locked out this way, since its time is not counted.
-    if (slot.minsPerDay == 0 && !isAdministrator) {
-        refuse(QStringLiteral("Sorry, your UserID has been disabled. See your administrator"));
+    case AccountTable::LogOn::StoreRefused:
+    case AccountTable::LogOn::Disabled:
+    case AccountTable::LogOn::NoTimeLeft:
+        refuse(logOn.refusal);
         return;
+    case AccountTable::LogOn::LoggedOn:
+        break;
     }
-
-    const QString today = services().todayText();
-    if (today == slot.lastDate) {
-        if (slot.minsLeft == 0) {
-            refuse(QStringLiteral("Sorry, no time left today"));
-            return;
-        }
-        slot.lastDate = today;
-        table.sessionMinutes = slot.minsLeft;
-        slot.minsLeft = 0;
-    } else {
-        slot.minsLeft = 0;
-        table.sessionMinutes = slot.minsPerDay;
-        slot.lastDate = today;
-    }
-    if (isAdministrator)
-        slot.minsLeft = -1;
 
     Timer1->stop();
-    try {
-        table.SaveAccounts();
-    } catch (const AppError &error) {
-        services().messages->show(QStringLiteral("Error ") + QString::number(error.number()) +
-                                  QLatin1Char(' ') + error.description());
-    }
+    if (logOn.saveError)
+        m_services.messages->show(logOn.saveError->errorText());
 
     setWindowState(Qt::WindowMinimized);
     hide();
     txtUser->clear();
     txtPassword->clear();
 
-    if (isAdministrator)
-        frmAdmin::instance().Show();
-    else
-        frmActive::instance().Show();
+    emit loggedOn(logOn.administrator);
 }
 
 void frmLogon::mnuAbout_Click()
 {
-    frmAbout::instance().Show();
+    emit aboutWanted();
 }
 
 void frmLogon::cmdExit_Click()
@@ -290,7 +207,7 @@ void frmLogon::Timer1_Timer()
 {
     Timer1->stop();
     // Any window in front whose title is not allowed is asked to close.
-    if (WindowSystem *windows = services().windowSystem) {
+    if (WindowSystem *windows = m_services.windowSystem) {
         if (!m_guard || !m_guard->watches(*windows))
             m_guard = std::make_unique<ForegroundGuard>(*windows);
         m_guard->tick();
@@ -315,16 +232,10 @@ bool frmLogon::Form_Unload()
     Timer1->stop();
     if (Disable1)
         Disable1->setSwitches(false);
-    if (s_instance == this)
-        s_instance = nullptr;
-    if (services().logon == this)
-        services().logon = nullptr;
     if (!Disable1 || Disable1->shutDown())
         return true;
     // The machine stays up, so the logon window stays too, and guards it as before.
     m_unloaded = false;
-    s_instance = this;
-    services().logon = this;
     Timer1->start();
     Form_Resize();
     return false;
@@ -373,8 +284,7 @@ void frmLogon::closeEvent(QCloseEvent *event)
     }
     event->accept();
     deleteLater();
-    // The program ends with the logon window; an open About window goes with it.
-    services().programEnd->endNow();
+    emit unloaded();
 }
 
 void frmLogon::bringBack()
@@ -388,13 +298,5 @@ void frmLogon::bringBack()
     setVisible(true);
     Timer1->start();
     setWindowState(Qt::WindowNoState);
-    module1().loggedOnIndex = 0;
-}
-
-void frmLogon::forget()
-{
-    if (s_instance == this)
-        s_instance = nullptr;
-    if (services().logon == this)
-        services().logon = nullptr;
+    module1().logOff();
 }

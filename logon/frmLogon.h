@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/LogonGate.h"
-
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -13,16 +11,14 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 class QAction;
+struct Services;
 
 // The start-up window "System Logon": the only way into the machine.
-class frmLogon : public QWidget, public LogonGate
+class frmLogon : public QWidget
 {
     Q_OBJECT
 public:
-    static frmLogon &instance();
-    static bool exists();
-    static void release();
-
+    explicit frmLogon(const Services &services);
     ~frmLogon() override;
 
     // Handlers, named after their controls and events.
@@ -36,9 +32,9 @@ public:
     void cmdExit_Click();
     void Timer1_Timer();
 
-    // LogonGate
-    void bringBack() override;
-    void forget() override;
+    // Makes the window wait for a logon again: visible, guard running, normal state, nobody
+    // logged on.
+    void bringBack();
 
     QLineEdit *txtUser = nullptr;
     QLineEdit *txtPassword = nullptr;
@@ -52,13 +48,19 @@ public:
     QAction *mnuAbout = nullptr;
     QAction *cmdExit = nullptr;
 
+signals:
+    // An account logged on; the window has put itself away.
+    void loggedOn(bool administrator);
+    void aboutWanted();
+    // The window has closed and the shut-down was asked for: the program ends.
+    void unloaded();
+
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    frmLogon();
     void refuse(const QString &text);
     // After a wrong user id or password the boxes take no input for a while, against guessing.
     void holdInputAfterRefusal();
@@ -66,6 +68,7 @@ private:
     // Minimised or maximised by someone else while waiting for a logon.
     bool isPutAwayWhileWaiting() const;
 
+    const Services &m_services;
     // The foreground guard, set up at its first tick.
     std::unique_ptr<ForegroundGuard> m_guard;
     QTimer m_refusalWait;

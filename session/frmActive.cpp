@@ -1,16 +1,17 @@
 #include "frmActive.h"
 
+#include "core/AccountTable.h"
 #include "core/AppError.h"
 #include "core/ClockChangeSource.h"
 #include "core/Disabler.h"
 #include "core/MessageBoxes.h"
-#include "core/Module1.h"
-#include "core/ProgramEnd.h"
 #include "core/ProgramStarter.h"
+#include "core/ProgramWindow.h"
 #include "core/ProgressBar.h"
 #include "core/RemainingShare.h"
 #include "core/Services.h"
 #include "core/TerminationWatch.h"
+#include "core/Today.h"
 #include "core/TrayIcon.h"
 #include "core/Twips.h"
 
@@ -20,18 +21,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <cstdio>
 #include <initializer_list>
 #include <iterator>
-#include <limits>
 
 namespace {
-
-QPointer<frmActive> s_instance;
 
 constexpr int MinuteMs = 60000;
 constexpr qint32 WarningMinutes = 5;
@@ -70,37 +67,13 @@ void fitAboutMiddle(QWidget *widget)
 
 } // namespace
 
-frmActive &frmActive::instance()
+frmActive::frmActive(const Services &services) : m_services(services)
 {
-    if (!s_instance) {
-        s_instance = new frmActive();
-        s_instance->Form_Load();
-    }
-    return *s_instance;
-}
-
-bool frmActive::exists()
-{
-    return !s_instance.isNull();
-}
-
-void frmActive::release()
-{
-    if (s_instance)
-        s_instance->deleteLater();
-    s_instance = nullptr;
-}
-
-frmActive::frmActive()
-{
-    setObjectName(QStringLiteral("frmActive"));
-    setWindowTitle(QStringLiteral("User Signed On"));
     // Fixed single border with minimise and close, no maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowIcon(Services::appIcon());
-    setAttribute(Qt::WA_QuitOnClose, false);
+    ProgramWindow::setUp(this, QStringLiteral("frmActive"), QStringLiteral("User Signed On"),
+                         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                             Qt::WindowCloseButtonHint);
     setFixedSize(Twips::size(6945, 4560));
 
     frmPswChg = placed(new QGroupBox(QStringLiteral("Change Password"), this), "frmPswChg", 1920,
@@ -188,8 +161,8 @@ frmActive::frmActive()
     Timer1->setInterval(MinuteMs);
     connect(Timer1, &QTimer::timeout, this, &frmActive::Timer1_Timer);
 
-    if (services().makeTrayIcon) {
-        tray1 = services().makeTrayIcon(this);
+    tray1 = m_services.trayIcon(this);
+    if (tray1) {
         tray1->setObjectName(QStringLiteral("tray1"));
         tray1->setInTray(false);
         // Queued: the icon is taken out of the tray by the handler, which must not happen
@@ -197,12 +170,12 @@ frmActive::frmActive()
         connect(tray1, &TrayIcon::MouseDown, this, &frmActive::tray1_MouseDown,
                 Qt::QueuedConnection);
     }
-    if (services().makeClockChangeSource) {
-        SysInfo1 = services().makeClockChangeSource(this);
+    SysInfo1 = m_services.clockChangeSource(this);
+    if (SysInfo1) {
         SysInfo1->setObjectName(QStringLiteral("SysInfo1"));
         connect(SysInfo1, &ClockChangeSource::TimeChanged, this, &frmActive::SysInfo1_TimeChanged);
     }
-    Disable1 = services().makeDisabler();
+    Disable1 = m_services.disabler();
 
     connect(cmdLogOff, &QPushButton::clicked, this, &frmActive::cmdLogoff_Click);
     connect(cmdMinimize, &QPushButton::clicked, this, &frmActive::cmdMinimize_Click);
@@ -213,8 +186,8 @@ frmActive::frmActive()
 
 frmActive::~frmActive()
 {
-    if (services().termination)
-        services().termination->remove(this);
+    if (m_services.termination)
+        m_services.termination->remove(this);
 }
 
 void frmActive::Show()
@@ -227,49 +200,43 @@ void frmActive::Show()
 void frmActive::Form_Load()
 {
     try {
-        Module1 &table = module1();
+        AccountTable &table = module1();
         txtUser->setText(table.loggedOnSlot().userId);
         Timer1->start();
-        txtTime->setText(QString::number(table.sessionMinutes));
+        txtTime->setText(QString::number(table.sessionMinutes()));
         setWindowState(windowState() & ~Qt::WindowMinimized);
         m_loaded = true;
         // From here on the store keeps 0 minutes left for this account whatever is saved; only
         // the session end stores the remainder, also when the program is told to end.
-        table.sessionRunning = true;
-        if (services().termination)
-            services().termination->add(this, [this] { endBySignal(); });
+        table.startSession();
+        if (m_services.termination)
+            m_services.termination->add(this, [this] { endBySignal(); });
     } catch (const AppError &error) {
         Timer1->stop();
-        services().messages->show(QString::number(error.number()) + QLatin1Char(' ') +
-                                  error.description());
-        services().starter->start(QCoreApplication::applicationFilePath());
-        services().programEnd->endNow();
+        m_services.messages->show(error.text());
+        m_services.starter->start(QCoreApplication::applicationFilePath());
+        emit ended();
         return;
     }
 }
 
 void frmActive::refreshDisplay()
 {
-    const Module1 &table = module1();
+    const AccountTable &table = module1();
     if (tray1)
-        tray1->setTrayTip(TrayTipPrefix + QString::number(table.sessionMinutes));
-    const int slot = table.loggedOnIndex;
-    const qint32 perDay =
-        slot >= 1 && slot <= Module1::MaxAccounts ? table.accounts[slot].minsPerDay : 0;
-    pb1->setPercent(RemainingShare::percent(table.sessionMinutes, perDay));
+        tray1->setTrayTip(TrayTipPrefix + QString::number(table.sessionMinutes()));
+    pb1->setPercent(RemainingShare::percent(table.sessionMinutes(), table.loggedOnAllowance()));
 }
 
 void frmActive::Timer1_Timer()
 {
     Timer1->stop();
-    qint32 &minutes = module1().sessionMinutes;
-    if (minutes > std::numeric_limits<qint32>::min())
-        --minutes;
+    const qint32 minutes = module1().countDownMinute();
     txtTime->setText(QString::number(minutes));
     refreshDisplay();
     // The countdown goes on behind the box: the session ends at zero whether it is closed or not.
     if (minutes == WarningMinutes)
-        services().messages->showWithoutWaiting(WarningText, MessageBoxes::Modality::System);
+        m_services.messages->showWithoutWaiting(WarningText, MessageBoxes::Modality::System);
     if (minutes != 0) {
         Timer1->start();
         return;
@@ -284,16 +251,14 @@ void frmActive::SysInfo1_TimeChanged()
         return;
     m_penalised = true;
     // The box does not hold the session back: the day's time is gone and the session ends now.
-    services().messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
-    module1().sessionMinutes = 0;
+    m_services.messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
+    module1().forfeitSession();
     cmdLogoff_Click();
 }
 
 void frmActive::reportError(const AppError &error)
 {
-    services().messages->showWithoutWaiting(QStringLiteral("Error ") +
-                                            QString::number(error.number()) + QLatin1Char(' ') +
-                                            error.description());
+    m_services.messages->showWithoutWaiting(error.errorText());
 }
 
 void frmActive::storeRemainder()
@@ -301,12 +266,8 @@ void frmActive::storeRemainder()
     // A failure to store the minutes is reported, and the session still ends: nobody is kept
     // in front of a machine that cannot write its settings.
     try {
-        Module1 &table = module1();
-        table.sessionRunning = false;
-        AccountSlot &slot = table.loggedOnSlot();
-        slot.minsLeft = table.sessionMinutes;
-        slot.lastDate = services().todayText();
-        table.SaveAccounts();
+        AccountTable &table = module1();
+        table.endSession(table.sessionMinutes(), m_services.today->text());
     } catch (const AppError &error) {
         reportError(error);
         std::fprintf(stderr, "TimoraDesk: the minutes left could not be stored: %d %s\n",
@@ -344,7 +305,7 @@ void frmActive::cmdLogoff_Click()
         else
             Disable1->shutDown();
     }
-    services().programEnd->endNow();
+    emit ended();
 }
 
 void frmActive::Form_Unload()
@@ -411,14 +372,12 @@ void frmActive::cmdCancel_Click()
 void frmActive::cmdSavePsw_Click()
 {
     if (txtNewpsw->text().isEmpty()) {
-        services().messages->showWithoutWaiting(NoPasswordText);
+        m_services.messages->showWithoutWaiting(NoPasswordText);
         return;
     }
     try {
         // Only the password: the minutes left stay 0 in the store until the session end.
-        Module1 &table = module1();
-        table.loggedOnSlot().password = txtNewpsw->text().toUpper();
-        table.SaveAccounts();
+        module1().changePassword(txtNewpsw->text());
     } catch (const AppError &error) {
         reportError(error);
     }

@@ -15,6 +15,7 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class TrayIcon;
+struct Services;
 
 // The session window "User Signed On" of an ordinary user: counts the day's minutes down,
 // punishes any change of the system clock, and ends the session with a restart or shut-down
@@ -23,10 +24,7 @@ class frmActive : public QWidget
 {
     Q_OBJECT
 public:
-    static frmActive &instance();
-    static bool exists();
-    static void release();
-
+    explicit frmActive(const Services &services);
     ~frmActive() override;
 
     // Shows the window, modeless, once it has loaded.
@@ -65,17 +63,20 @@ public:
     ClockChangeSource *SysInfo1 = nullptr;
     std::unique_ptr<Disabler> Disable1;
 
+signals:
+    // The session is over (or could not start): the program ends.
+    void ended();
+
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    frmActive();
     // Tray tip and bar from the session minutes.
     void refreshDisplay();
     // Shows "Error <number> <description>" for a failure the session goes on from.
-    static void reportError(const AppError &error);
+    void reportError(const AppError &error);
     // Minutes left and today's date into the logged-on slot, then the save.
     void storeRemainder();
     // The session end when the program is told to end: the remainder is stored, no restart or
@@ -84,6 +85,7 @@ private:
     // Stops the countdown and returns true the first time only: a session ends once.
     bool endOnce();
 
+    const Services &m_services;
     bool m_loaded = false;
     bool m_shownOnce = false;
     // Set while the window puts its own state back after hiding in the tray.

@@ -6,8 +6,8 @@
 // window does when it first shows) and off again.
 // Usage: bench_micro [--runs N] [--folder DIR]   (DIR: where the settings file is written;
 // by default a fresh folder under the current one, so on the disk the program would use)
+#include "core/AccountTable.h"
 #include "core/ForegroundGuard.h"
-#include "core/Module1.h"
 #include "core/SimulatedPowerBackend.h"
 #include "core/linux/IniSettingsStore.h"
 #include "core/linux/LinuxDisabler.h"
@@ -50,15 +50,15 @@ Timing timeRuns(int runs, const std::function<void()> &work)
     return {us[us.size() / 2], us[us.size() * 9 / 10], us.front()};
 }
 
-void fillTenAccounts(Module1 &table)
+void fillTenAccounts(AccountTable &table)
 {
     table.reset();
-    table.accountCount = Module1::MaxAccounts;
-    table.accounts[1] = {Module1::AdminId, QStringLiteral("SECRET"), -1,
-                         QStringLiteral("12/8/2026"), -1};
-    for (int n = 2; n <= Module1::MaxAccounts; ++n)
-        table.accounts[n] = {QStringLiteral("CHILD%1").arg(n), QStringLiteral("PASSWORD%1").arg(n),
-                             90, QStringLiteral("12/8/2026"), 45};
+    QList<AccountSlot> accounts{
+        {AccountTable::AdminId, QStringLiteral("SECRET"), -1, QStringLiteral("12/8/2026"), -1}};
+    for (int n = 2; n <= AccountTable::MaxAccounts; ++n)
+        accounts.append({QStringLiteral("CHILD%1").arg(n), QStringLiteral("PASSWORD%1").arg(n), 90,
+                         QStringLiteral("12/8/2026"), 45});
+    table.setAccounts(accounts);
 }
 
 void print(const char *name, const Timing &t)
@@ -169,7 +169,7 @@ int main(int argc, char *argv[])
         folder = own.path();
 
     IniSettingsStore store(folder + QStringLiteral("/TimoraV2/TimoraV2.ini"));
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.setStore(&store);
     fillTenAccounts(table);
     table.SaveAccounts();
@@ -179,7 +179,7 @@ int main(int argc, char *argv[])
               table.reset();
               table.LoadAccounts();
           }));
-    if (table.accountCount != Module1::MaxAccounts) {
+    if (table.count() != AccountTable::MaxAccounts) {
         std::fprintf(stderr, "the ten accounts did not load back\n");
         return 1;
     }

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int FileAccessError = 75;
-
 QString errnoText()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -113,17 +111,16 @@ void IniSettingsStore::prepareFile() const
     struct stat st
     {};
     if (::stat(folderName.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw AppError(FileAccessError,
-                       QStringLiteral("Path/File access error: cannot create ") + folder);
+        throw AppError(AppError::PathFileAccessError, QStringLiteral("cannot create ") + folder);
     if (const QString reason = refusal(); !reason.isEmpty())
-        throw AppError(FileAccessError, QStringLiteral("Path/File access error: ") + reason);
+        throw AppError(AppError::PathFileAccessError, reason);
     ::chmod(QFile::encodeName(folder).constData(), 0700);
     if (!info.exists()) {
         const int fd = ::open(QFile::encodeName(m_path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
-            throw AppError(FileAccessError, QStringLiteral("Path/File access error: ") + m_path +
-                                                QStringLiteral(": ") + errnoText());
+            throw AppError(AppError::PathFileAccessError,
+                           m_path + QStringLiteral(": ") + errnoText());
         if (fd >= 0)
             ::close(fd);
     }
@@ -156,8 +153,7 @@ void IniSettingsStore::replaceSection(const QString &section, const KeyValues &v
         for (const auto &[key, value] : before)
             settings.setValue(key, value);
         settings.endGroup();
-        throw AppError(FileAccessError,
-                       QStringLiteral("Path/File access error: cannot write ") + m_path);
+        throw AppError(AppError::PathFileAccessError, QStringLiteral("cannot write ") + m_path);
     }
     ::chmod(QFile::encodeName(m_path).constData(), 0600);
 }

@@ -31,8 +31,8 @@ TEST_P(GetKeyValue, ReadsTheValueAsTheWindowNeedsIt)
     const LookUp &c = GetParam();
     file.write({QStringLiteral("[") + TestKey + QStringLiteral("]"), c.valueLine});
     QString text = Before;
-    EXPECT_EQ(frmAbout::instance().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
-                                               QStringLiteral("V"), text),
+    EXPECT_EQ(flow().about().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey, QStringLiteral("V"),
+                                         text),
               c.read);
     EXPECT_EQ(text, c.text);
 }
@@ -77,26 +77,26 @@ TEST_F(RegistryTest, AMissingKeyFailsWithEmptyText)
 {
     file.write({QStringLiteral("[SOFTWARE\\TimoraDesk\\Other]"), QStringLiteral("V=sz:x")});
     QString text = Before;
-    EXPECT_FALSE(frmAbout::instance().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
-                                                  QStringLiteral("V"), text));
+    EXPECT_FALSE(flow().about().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
+                                            QStringLiteral("V"), text));
     EXPECT_TRUE(text.isEmpty());
 }
 
 TEST_F(RegistryTest, AMissingRegistryFileFailsWithEmptyText)
 {
     QString text = Before;
-    EXPECT_FALSE(frmAbout::instance().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
-                                                  QStringLiteral("V"), text));
+    EXPECT_FALSE(flow().about().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
+                                            QStringLiteral("V"), text));
     EXPECT_TRUE(text.isEmpty());
 }
 
 TEST_F(RegistryTest, WithoutARegistryTheLookUpFails)
 {
     file.write({QStringLiteral("[") + TestKey + QStringLiteral("]"), QStringLiteral("V=sz:x")});
-    services().registry = nullptr;
+    services.registry = nullptr;
     QString text = Before;
-    EXPECT_FALSE(frmAbout::instance().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
-                                                  QStringLiteral("V"), text));
+    EXPECT_FALSE(flow().about().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
+                                            QStringLiteral("V"), text));
     EXPECT_TRUE(text.isEmpty());
 }
 
@@ -104,8 +104,8 @@ TEST_F(RegistryTest, AValueOfZeroBytesIsARunTimeFailureThatStillClosesTheKey)
 {
     file.write({QStringLiteral("[") + TestKey + QStringLiteral("]"), QStringLiteral("V=hex(1):")});
     QString text = Before;
-    EXPECT_THROW(frmAbout::instance().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
-                                                  QStringLiteral("V"), text),
+    EXPECT_THROW(flow().about().GetKeyValue(Registry::HKEY_LOCAL_MACHINE, TestKey,
+                                            QStringLiteral("V"), text),
                  AppError);
     EXPECT_EQ(registry.openKeyCount(), 0);
 }

@@ -42,7 +42,7 @@ QString RegistryFile::createFolder(const QString &name) const
 void RegistryTest::SetUp()
 {
     TimoraTest::SetUp();
-    services().registry = &registry;
+    services.registry = &registry;
 }
 
 void RegistryTest::TearDown()

@@ -17,11 +17,11 @@ class SystemInfoButton : public RegistryTest
 protected:
     void press()
     {
-        frmAbout &about = frmAbout::instance();
+        frmAbout &about = flow().about();
         about.Show();
         about.cmdSysInfo->click();
         // Whatever happened, the About window stays open.
-        EXPECT_TRUE(frmAbout::exists());
+        EXPECT_TRUE(flow().hasAbout());
         EXPECT_TRUE(about.isVisible());
     }
 };
@@ -100,7 +100,7 @@ TEST_F(SystemInfoButton, AFirstValueOfAnotherTypeLeavesNothingToStart)
 {
     // The real starter: an empty path starts nothing.
     QtProgramStarter realStarter;
-    services().starter = &realStarter;
+    services.starter = &realStarter;
     file.write({ProgramKey, QStringLiteral("PATH=hex:2f,75,73,72")});
     press();
     EXPECT_EQ(messages.texts(), Unavailable);

@@ -1,7 +1,9 @@
 #include "about/frmAbout.h"
+#include "core/AccountTable.h"
 #include "core/Services.h"
 #include "core/Twips.h"
 #include "logon/frmLogon.h"
+#include "session/frmActive.h"
 #include "tests/support/FakeServices.h"
 
 #include <QFrame>
@@ -17,12 +19,12 @@ class AboutWindow : public TimoraTest
 protected:
     frmAbout &open()
     {
-        frmAbout &w = frmAbout::instance();
+        frmAbout &w = flow().about();
         w.Show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
         return w;
     }
-    static bool aboutShown() { return frmAbout::exists() && frmAbout::instance().isVisible(); }
+    bool aboutShown() { return flow().hasAbout() && flow().about().isVisible(); }
 };
 
 TEST_F(AboutWindow, ShowsTitleVersionDescriptionAndDisclaimer)
@@ -98,7 +100,7 @@ TEST_P(ClosingKey, PressesOKAndUnloadsTheWindow)
     frmAbout &w = open();
     QPointer<frmAbout> window = &w;
     QTest::keyClick(&w, GetParam());
-    EXPECT_FALSE(frmAbout::exists());
+    EXPECT_FALSE(flow().hasAbout());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(messages.shown.isEmpty());
@@ -118,13 +120,13 @@ TEST_F(AboutWindow, OpensAgainWithItsTextsAfterOK)
 
 TEST_F(AboutWindow, OpensFromTheLogonMenuAndClosesWithoutEndingTheProgram)
 {
-    frmLogon &logon = frmLogon::instance();
+    frmLogon &logon = flow().logon();
     logon.show();
     logon.mnuAbout->trigger();
     ASSERT_TRUE(aboutShown());
-    EXPECT_EQ(frmAbout::instance().windowTitle().toUpper(), QStringLiteral("ABOUT TIMORADESK"));
-    EXPECT_EQ(frmAbout::instance().parentWidget(), nullptr);
-    frmAbout::instance().cmdOK->click();
+    EXPECT_EQ(flow().about().windowTitle().toUpper(), QStringLiteral("ABOUT TIMORADESK"));
+    EXPECT_EQ(flow().about().parentWidget(), nullptr);
+    flow().about().cmdOK->click();
     EXPECT_FALSE(aboutShown());
     EXPECT_TRUE(logon.isVisible());
     EXPECT_EQ(programEnd.ends, 0);
@@ -132,7 +134,7 @@ TEST_F(AboutWindow, OpensFromTheLogonMenuAndClosesWithoutEndingTheProgram)
 
 TEST_F(AboutWindow, GoesWithTheProgramWhenTheLogonWindowExits)
 {
-    frmLogon &logon = frmLogon::instance();
+    frmLogon &logon = flow().logon();
     logon.show();
     logon.mnuAbout->trigger();
     ASSERT_TRUE(aboutShown());
@@ -143,9 +145,11 @@ TEST_F(AboutWindow, GoesWithTheProgramWhenTheLogonWindowExits)
 
 TEST_F(AboutWindow, ClosingItWhileAnotherProgramWindowIsOpenLeavesTheProgramRunning)
 {
-    QWidget session;
-    session.setObjectName(QStringLiteral("frmActive"));
-    session.show();
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    module1().LoadAccounts();
+    module1().setSession(1, 30);
+    frmActive &session = flow().session();
+    session.Show();
     open().cmdOK->click();
     EXPECT_EQ(programEnd.ends, 0);
     // Even hidden in the tray, the session window keeps the program running.

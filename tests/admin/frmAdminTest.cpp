@@ -1,7 +1,7 @@
 #include "admin/frmAdmin.h"
+#include "core/AccountTable.h"
 #include "core/Calendar.h"
 #include "core/DateText.h"
-#include "core/Module1.h"
 #include "core/Services.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
@@ -49,15 +49,15 @@ protected:
 
     frmAdmin &logOnAsAdministrator(const QString &password = QStringLiteral("boss"))
     {
-        frmLogon &logon = frmLogon::instance();
+        frmLogon &logon = flow().logon();
         logon.show();
         logon.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&logon));
         QTest::keyClicks(logon.txtUser, QStringLiteral("administrator"));
         QTest::keyClicks(logon.txtPassword, password);
         QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
-        EXPECT_TRUE(frmAdmin::exists());
-        frmAdmin &w = frmAdmin::instance();
+        EXPECT_TRUE(flow().hasAdmin());
+        frmAdmin &w = flow().admin();
         w.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
         savesAtLogon = store.saves;
@@ -95,7 +95,7 @@ protected:
 
     QString stored(const char *prefix, int slot) const
     {
-        return store.section().value(Module1::key(prefix, slot));
+        return store.section().value(AccountTable::key(prefix, slot));
     }
 
     bool nothingSavedSinceLogon() const { return store.saves == savesAtLogon; }
@@ -227,7 +227,7 @@ TEST_F(AdminWindow, ASaveCreatesChangesAndDeletesAccounts)
 
     EXPECT_EQ(w.InErrMsg->text(), RecordsUpdated);
     EXPECT_TRUE(messages.shown.isEmpty());
-    EXPECT_EQ(module1().accountCount, 3);
+    EXPECT_EQ(module1().count(), 3);
     EXPECT_EQ(rowTexts(w, 1), (QStringList{QStringLiteral("KID"), QStringLiteral("PW"),
                                            QStringLiteral("45"), QStringLiteral("12"), kidDate()}));
     EXPECT_EQ(rowTexts(w, 2), (QStringList{QStringLiteral("ALICE"), QStringLiteral("WONDER"),
@@ -264,7 +264,7 @@ TEST_F(AdminWindow, IdsAndPasswordsComeBackUpperCasedAndDuplicatesAreKept)
     EXPECT_EQ(stored("pswd", 2), QStringLiteral("MIXED"));
     EXPECT_EQ(stored("user", 4), QStringLiteral("KID"));
     EXPECT_EQ(stored("pswd", 4), QStringLiteral("OTHER"));
-    EXPECT_EQ(module1().accountCount, 4);
+    EXPECT_EQ(module1().count(), 4);
 }
 
 // One row typed into an otherwise valid grid, and what the save says about it.
@@ -291,7 +291,7 @@ TEST_P(RowCheck, FailsWithItsMessageAndFocusAndStoresNothing)
 {
     storeFamily();
     frmAdmin &w = logOnAsAdministrator();
-    const auto tableBefore = module1().accounts;
+    const auto tableBefore = module1().accounts();
     const auto storeBefore = store.section();
     const RowFault &fault = GetParam();
     typeRow(w, 4, QString::fromUtf8(fault.user), QString::fromUtf8(fault.password),
@@ -304,7 +304,7 @@ TEST_P(RowCheck, FailsWithItsMessageAndFocusAndStoresNothing)
     EXPECT_TRUE((w.*fault.field)[4]->hasFocus());
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_FALSE(w.Calendar1->isVisible());
-    EXPECT_EQ(module1().accounts, tableBefore);
+    EXPECT_EQ(module1().accounts(), tableBefore);
     EXPECT_EQ(store.section(), storeBefore);
     EXPECT_TRUE(nothingSavedSinceLogon());
 }
@@ -343,7 +343,7 @@ TEST_F(AdminWindow, AnEmptyRemainingFieldIsFilledFromTheMinutesEvenWhenALaterRow
     EXPECT_EQ(w.InErrMsg->text(), QStringLiteral("Enter Password"));
     EXPECT_TRUE(w.txtPassword[3]->hasFocus());
     EXPECT_EQ(w.txtLeft[1]->text(), QStringLiteral("60"));
-    EXPECT_EQ(module1().accounts[2].minsLeft, 12);
+    EXPECT_EQ(module1().account(2).minsLeft, 12);
     EXPECT_TRUE(nothingSavedSinceLogon());
 }
 
@@ -423,7 +423,7 @@ TEST_P(UnreadableDate, OpensTheCalendarOnItsRowWithoutAMessage)
     save(w);
     ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
     const int savesBefore = store.saves;
-    const auto tableBefore = module1().accounts;
+    const auto tableBefore = module1().accounts();
     retype(w.txtDate[2], QString::fromUtf8(GetParam()));
     w.Calendar1->setVisible(false);
     retype(w.txtLeft[2], QString());
@@ -434,7 +434,7 @@ TEST_P(UnreadableDate, OpensTheCalendarOnItsRowWithoutAMessage)
     EXPECT_TRUE(w.cmdSave->hasFocus());
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(store.saves, savesBefore);
-    EXPECT_EQ(module1().accounts, tableBefore);
+    EXPECT_EQ(module1().accounts(), tableBefore);
     // The check stopped before the remaining field was filled.
     EXPECT_TRUE(w.txtLeft[2]->text().isEmpty());
 }
@@ -473,7 +473,7 @@ TEST_F(AdminWindow, AFailedSaveIsReportedWithItsNumberAndNotAsUpdated)
     EXPECT_TRUE(w.InErrMsg->text().isEmpty());
     EXPECT_EQ(stored("user", 2), QStringLiteral("KID"));
     // The table was rebuilt before the store failed, and the grid shows it.
-    EXPECT_EQ(module1().accountCount, 2);
+    EXPECT_EQ(module1().count(), 2);
     EXPECT_EQ(w.txtUser[1]->text(), QStringLiteral("TEEN"));
 }
 
@@ -481,7 +481,7 @@ TEST_F(AdminWindow, AFailedSaveIsReportedWithItsNumberAndNotAsUpdated)
 TEST_F(AdminWindow, AFaultInAFirstRowWithoutUserIdFocusesItsFirstUsableField)
 {
     frmAdmin &w = logOnAsAdministrator(QStringLiteral("quiverlantern"));
-    module1().accountCount = 0;
+    module1().setAccounts({});
     QTest::mouseClick(w.cmdReload, Qt::LeftButton);
     retype(w.txtMins[0], QStringLiteral("10"));
     w.cmdSave->setFocus();
@@ -498,7 +498,7 @@ TEST_P(LeavingTheWindow, BringsBackTheLogonWindowAndSavesNothing)
 {
     storeFamily();
     frmAdmin &w = logOnAsAdministrator();
-    const auto tableBefore = module1().accounts;
+    const auto tableBefore = module1().accounts();
     retype(w.txtMins[1], QStringLiteral("999"));
     disablerLog.clear();
     if (GetParam())
@@ -506,17 +506,17 @@ TEST_P(LeavingTheWindow, BringsBackTheLogonWindowAndSavesNothing)
     else
         w.close();
 
-    EXPECT_FALSE(frmAdmin::exists());
-    frmLogon &logon = frmLogon::instance();
+    EXPECT_FALSE(flow().hasAdmin());
+    frmLogon &logon = flow().logon();
     EXPECT_TRUE(logon.isVisible());
     EXPECT_TRUE(logon.Timer1->isActive());
     EXPECT_FALSE(logon.windowState() & Qt::WindowMinimized);
-    EXPECT_EQ(module1().loggedOnIndex, 0);
+    EXPECT_EQ(module1().loggedOnIndex(), 0);
     ASSERT_FALSE(disablerLog.isEmpty());
     EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
     EXPECT_FALSE(disablerLog.contains(QStringLiteral("shut-down requested")));
     EXPECT_TRUE(nothingSavedSinceLogon());
-    EXPECT_EQ(module1().accounts, tableBefore);
+    EXPECT_EQ(module1().accounts(), tableBefore);
     EXPECT_EQ(programEnd.ends, 0);
 
     // The next administrator logon gets a fresh window.
@@ -539,9 +539,8 @@ TEST_F(AdminWindow, ExitEndsTheProgramAtOnceWithoutSavingOrShuttingDown)
     QTest::mouseClick(w.cmdExit, Qt::LeftButton);
     EXPECT_EQ(programEnd.ends, 1);
     EXPECT_TRUE(nothingSavedSinceLogon());
-    EXPECT_FALSE(frmAdmin::exists());
-    EXPECT_FALSE(frmLogon::exists());
-    EXPECT_EQ(services().logon, nullptr);
+    EXPECT_FALSE(flow().hasAdmin());
+    EXPECT_FALSE(flow().hasLogon());
     EXPECT_TRUE(disablerLog.isEmpty());
 }
 

@@ -1,6 +1,6 @@
 #include "core/linux/IniSettingsStore.h"
+#include "core/AccountTable.h"
 #include "core/AppError.h"
-#include "core/Module1.h"
 
 #include "tests/support/KilledSaver.h"
 #include <QFile>
@@ -45,7 +45,7 @@ protected:
     QTemporaryDir dir;
     QString path;
     IniSettingsStore store{QString()};
-    Module1 &table = module1();
+    AccountTable &table = module1();
 };
 
 TEST_F(SettingsFile, DefaultPathFollowsXdgConfigHome)
@@ -77,18 +77,17 @@ TEST_F(SettingsFile, FirstSaveCreatesAPrivateFileInAPrivateFolderWithSlotOne)
 TEST_F(SettingsFile, AccountsRoundTripThroughTheFileWithAwkwardTexts)
 {
     store = IniSettingsStore(path);
-    table.accountCount = 3;
-    table.accounts[1] = {QStringLiteral("ADMINISTRATOR"), QStringLiteral("A,B;C=D"), -1,
-                         QStringLiteral("8 Dec 2026"), -1};
-    table.accounts[2] = {QStringLiteral("JÖRG"), QStringLiteral("\"QUOTED\" #1"), 90,
-                         QStringLiteral("12/8/2026"), 0};
-    table.accounts[3] = {QStringLiteral("KID"), QStringLiteral(" "), 5, QString(), 5};
-    const auto saved = table.accounts;
+    table.setAccounts({{QStringLiteral("ADMINISTRATOR"), QStringLiteral("A,B;C=D"), -1,
+                        QStringLiteral("8 Dec 2026"), -1},
+                       {QStringLiteral("JÖRG"), QStringLiteral("\"QUOTED\" #1"), 90,
+                        QStringLiteral("12/8/2026"), 0},
+                       {QStringLiteral("KID"), QStringLiteral(" "), 5, QString(), 5}});
+    const auto saved = table.accounts();
     table.SaveAccounts();
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 3);
-    EXPECT_EQ(table.accounts, saved);
+    EXPECT_EQ(table.count(), 3);
+    EXPECT_EQ(table.accounts(), saved);
 }
 
 TEST_F(SettingsFile, AFailedSaveRaisesAnErrorAndKeepsTheOldFile)
@@ -119,7 +118,7 @@ TEST_F(SettingsFile, AMissingFileIsAFirstRunAndNotAnError)
 {
     store = IniSettingsStore(path);
     table.LoadAccounts();
-    EXPECT_EQ(table.accounts[1].userId, QStringLiteral("ADMINISTRATOR"));
+    EXPECT_EQ(table.account(1).userId, QStringLiteral("ADMINISTRATOR"));
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
@@ -128,9 +127,8 @@ TEST_F(SettingsFile, AMissingFileIsAFirstRunAndNotAnError)
 TEST_F(SettingsFile, ASaveKilledAtAnyInstantLeavesOneWholeVersion)
 {
     store = IniSettingsStore(path);
-    table.accountCount = 1;
-    table.accounts[1] = {QStringLiteral("V0USER1"), QStringLiteral("PW1"), 60,
-                         QStringLiteral("8 Dec 2026"), 1};
+    table.setAccounts(
+        {{QStringLiteral("V0USER1"), QStringLiteral("PW1"), 60, QStringLiteral("8 Dec 2026"), 1}});
     table.SaveAccounts();
 
     const QByteArray file = QFile::encodeName(path);
@@ -143,13 +141,13 @@ TEST_F(SettingsFile, ASaveKilledAtAnyInstantLeavesOneWholeVersion)
 
         table.reset();
         table.LoadAccounts();
-        const int count = table.accountCount;
+        const int count = table.count();
         ASSERT_TRUE(count == 1 || count == 3 || count == 7) << "round " << round;
-        ASSERT_NE(table.accounts[1].userId, QStringLiteral("ADMINISTRATOR")) << "round " << round;
-        const QString version = table.accounts[1].userId.left(2);
+        ASSERT_NE(table.account(1).userId, QStringLiteral("ADMINISTRATOR")) << "round " << round;
+        const QString version = table.account(1).userId.left(2);
         for (int n = 1; n <= count; ++n) {
-            ASSERT_EQ(table.accounts[n].userId, version + QStringLiteral("USER%1").arg(n));
-            ASSERT_EQ(table.accounts[n].password, QStringLiteral("PW%1").arg(n));
+            ASSERT_EQ(table.account(n).userId, version + QStringLiteral("USER%1").arg(n));
+            ASSERT_EQ(table.account(n).password, QStringLiteral("PW%1").arg(n));
         }
     }
     EXPECT_EQ(killedWhileSaving, rounds);

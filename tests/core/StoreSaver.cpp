@@ -1,6 +1,6 @@
 // Saves one of two different account tables, alternately, until it is killed.
 // Usage: store_saver <ini file>
-#include "core/Module1.h"
+#include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
 #include "tests/support/AlternatingTables.h"
 
@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.setStore(&store);
     std::puts("ready");
     std::fflush(stdout);

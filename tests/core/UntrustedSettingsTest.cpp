@@ -1,5 +1,5 @@
+#include "core/AccountTable.h"
 #include "core/AppError.h"
-#include "core/Module1.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QDir>
@@ -55,12 +55,11 @@ protected:
     static void saveKid(const QString &file)
     {
         IniSettingsStore kidStore(file);
-        Module1 &t = module1();
+        AccountTable &t = module1();
         SettingsStore *const before = t.store();
         t.reset();
         t.setStore(&kidStore);
-        t.accountCount = 1;
-        t.accounts[1] = {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0};
+        t.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
         t.SaveAccounts();
         t.reset();
         t.setStore(before);
@@ -78,7 +77,7 @@ protected:
     QString folder;
     QString path;
     IniSettingsStore store{QString()};
-    Module1 &table = module1();
+    AccountTable &table = module1();
 };
 
 TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
@@ -137,8 +136,7 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
     table.LoadAccounts();
     table.LoadAccounts();
     bool saveRefused = false;
-    table.accountCount = 1;
-    table.accounts[1] = {QStringLiteral("MALLORY"), QStringLiteral("X"), -1, QString(), -1};
+    table.setAccounts({{QStringLiteral("MALLORY"), QStringLiteral("X"), -1, QString(), -1}});
     try {
         table.SaveAccounts();
     } catch (const AppError &error) {
@@ -149,8 +147,8 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
 
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 0);
-    EXPECT_TRUE(table.accounts[1].userId.isEmpty()) << "no account, not even the first-run one";
+    EXPECT_EQ(table.count(), 0);
+    EXPECT_TRUE(table.account(1).userId.isEmpty()) << "no account, not even the first-run one";
     EXPECT_TRUE(saveRefused);
     EXPECT_EQ(contentsOf(target), before);
 
@@ -173,8 +171,8 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
     }
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 1);
-    EXPECT_EQ(table.accounts[1].userId, QStringLiteral("KID"));
+    EXPECT_EQ(table.count(), 1);
+    EXPECT_EQ(table.account(1).userId, QStringLiteral("KID"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -204,18 +202,17 @@ TEST(TrustedSettings, AFileOthersMayOnlyReadIsUsed)
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
     IniSettingsStore store(path);
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.reset();
     table.setStore(&store);
-    table.accountCount = 1;
-    table.accounts[1] = {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0};
+    table.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
     table.SaveAccounts();
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
     ASSERT_EQ(
         ::chmod(QFile::encodeName(dir.path() + QStringLiteral("/TimoraV2")).constData(), 0755), 0);
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accounts[1].userId, QStringLiteral("KID"));
+    EXPECT_EQ(table.account(1).userId, QStringLiteral("KID"));
     EXPECT_NO_THROW(table.SaveAccounts());
     table.reset();
     table.setStore(nullptr);

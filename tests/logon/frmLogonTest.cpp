@@ -1,8 +1,8 @@
 #include "logon/frmLogon.h"
 #include "about/frmAbout.h"
 #include "admin/frmAdmin.h"
+#include "core/AccountTable.h"
 #include "core/DateText.h"
-#include "core/Module1.h"
 #include "core/Services.h"
 #include "session/frmActive.h"
 #include "tests/support/FakeServices.h"
@@ -23,7 +23,7 @@ class LogonWindow : public TimoraTest
 protected:
     frmLogon &open()
     {
-        frmLogon &w = frmLogon::instance();
+        frmLogon &w = flow().logon();
         w.show();
         w.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -39,8 +39,8 @@ protected:
         QTest::mouseClick(w.cmdLogOn, Qt::LeftButton);
     }
 
-    bool sessionShown() const { return frmActive::exists() && frmActive::instance().isVisible(); }
-    bool adminShown() const { return frmAdmin::exists() && frmAdmin::instance().isVisible(); }
+    bool sessionShown() { return flow().hasSession() && flow().session().isVisible(); }
+    bool adminShown() { return flow().hasAdmin() && flow().admin().isVisible(); }
 };
 
 TEST_F(LogonWindow, ShowsItsCaptionControlsAndToolTips)
@@ -119,8 +119,8 @@ TEST_F(LogonWindow, FirstRunAdministratorLogsOnInAnyCaseAndGetsTheAdministratorW
     EXPECT_FALSE(sessionShown());
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_EQ(module1().loggedOnIndex, 1);
-    EXPECT_EQ(module1().sessionMinutes, -1);
+    EXPECT_EQ(module1().loggedOnIndex(), 1);
+    EXPECT_EQ(module1().sessionMinutes(), -1);
     const auto saved = store.section();
     EXPECT_EQ(saved.size(), 5);
     EXPECT_EQ(saved.value(QStringLiteral("mins1")), QStringLiteral("-1"));
@@ -205,8 +205,8 @@ TEST_F(LogonWindow, ASameDayLogonContinuesFromTheMinutesLeft)
     logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_TRUE(sessionShown());
     EXPECT_FALSE(adminShown());
-    EXPECT_EQ(module1().loggedOnIndex, 2);
-    EXPECT_EQ(module1().sessionMinutes, 17);
+    EXPECT_EQ(module1().loggedOnIndex(), 2);
+    EXPECT_EQ(module1().sessionMinutes(), 17);
     EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("0"));
     EXPECT_EQ(store.section().value(QStringLiteral("date2")), todayText());
 }
@@ -218,7 +218,7 @@ TEST_F(LogonWindow, ANewDayStartsFromTheFullAllowance)
     frmLogon &w = open();
     logOn(w, QStringLiteral("KID"), QStringLiteral("PW"));
     EXPECT_TRUE(sessionShown());
-    EXPECT_EQ(module1().sessionMinutes, 60);
+    EXPECT_EQ(module1().sessionMinutes(), 60);
     EXPECT_EQ(store.section().value(QStringLiteral("left1")), QStringLiteral("0"));
     EXPECT_EQ(store.section().value(QStringLiteral("date1")), todayText());
 }
@@ -229,7 +229,7 @@ TEST_F(LogonWindow, ADateInAnotherNotationCountsAsANewDay)
                  3);
     frmLogon &w = open();
     logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
-    EXPECT_EQ(module1().sessionMinutes, 45);
+    EXPECT_EQ(module1().sessionMinutes(), 45);
 }
 
 TEST_F(LogonWindow, NoTimeLeftTodayIsRefusedWithBothBoxesCleared)
@@ -270,8 +270,8 @@ TEST_F(LogonWindow, TwoSlotsWithOneUserIdEachLogOnWithTheirOwnPassword)
     storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("TWO"), 20, QString(), 0);
     frmLogon &w = open();
     logOn(w, QStringLiteral("twin"), QStringLiteral("two"));
-    EXPECT_EQ(module1().loggedOnIndex, 2);
-    EXPECT_EQ(module1().sessionMinutes, 20);
+    EXPECT_EQ(module1().loggedOnIndex(), 2);
+    EXPECT_EQ(module1().sessionMinutes(), 20);
 }
 
 TEST_F(LogonWindow, TheFirstOfTwoFullyMatchingSlotsWins)
@@ -280,7 +280,7 @@ TEST_F(LogonWindow, TheFirstOfTwoFullyMatchingSlotsWins)
     storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("SAME"), 20, QString(), 0);
     frmLogon &w = open();
     logOn(w, QStringLiteral("twin"), QStringLiteral("same"));
-    EXPECT_EQ(module1().loggedOnIndex, 1);
+    EXPECT_EQ(module1().loggedOnIndex(), 1);
 }
 
 TEST_F(LogonWindow, RoutingFollowsTheUserIdNotTheSlot)
@@ -296,7 +296,7 @@ TEST_F(LogonWindow, RoutingFollowsTheUserIdNotTheSlot)
 TEST_F(LogonWindow, ACountOfZeroRefusesEveryone)
 {
     frmLogon &w = open();
-    module1().accountCount = 0;
+    module1().setAccounts({});
     logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
 }
@@ -318,11 +318,11 @@ TEST_F(LogonWindow, BringingItBackRestoresTheWaitingState)
     logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     ASSERT_FALSE(w.isVisible());
     disablerLog.clear();
-    services().logon->bringBack();
+    w.bringBack();
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
-    EXPECT_EQ(module1().loggedOnIndex, 0);
+    EXPECT_EQ(module1().loggedOnIndex(), 0);
     EXPECT_TRUE(disablerLog.contains(QStringLiteral("switches on")));
     EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
 }
@@ -334,7 +334,7 @@ TEST_F(LogonWindow, ExitTurnsTheSwitchesOffThenShutsDown)
     w.cmdExit->trigger();
     EXPECT_EQ(disablerLog,
               (QStringList{QStringLiteral("switches off"), QStringLiteral("shut-down requested")}));
-    EXPECT_FALSE(frmLogon::exists());
+    EXPECT_FALSE(flow().hasLogon());
     EXPECT_EQ(programEnd.ends, 1);
 }
 
@@ -342,7 +342,7 @@ TEST_F(LogonWindow, ExitWithTheAboutWindowOpenEndsTheProgram)
 {
     frmLogon &w = open();
     w.mnuAbout->trigger();
-    ASSERT_TRUE(frmAbout::instance().isVisible());
+    ASSERT_TRUE(flow().about().isVisible());
     disablerLog.clear();
     w.cmdExit->trigger();
     EXPECT_EQ(disablerLog,
@@ -361,9 +361,8 @@ TEST_F(LogonWindow, ARefusedShutDownBringsTheWaitingLogonWindowBack)
     EXPECT_EQ(disablerLog,
               (QStringList{QStringLiteral("switches off"), QStringLiteral("shut-down requested"),
                            QStringLiteral("switches on")}));
-    EXPECT_TRUE(frmLogon::exists());
-    EXPECT_EQ(&frmLogon::instance(), &w);
-    EXPECT_EQ(services().logon, &w);
+    EXPECT_TRUE(flow().hasLogon());
+    EXPECT_EQ(&flow().logon(), &w);
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_TRUE(w.txtUser->hasFocus());
@@ -414,8 +413,8 @@ TEST_F(LogonWindow, TheAboutMenuOpensTheAboutWindow)
 {
     frmLogon &w = open();
     w.mnuAbout->trigger();
-    ASSERT_TRUE(frmAbout::exists());
-    EXPECT_TRUE(frmAbout::instance().isVisible());
+    ASSERT_TRUE(flow().hasAbout());
+    EXPECT_TRUE(flow().about().isVisible());
     EXPECT_TRUE(w.isVisible());
 }
 

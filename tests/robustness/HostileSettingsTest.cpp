@@ -1,4 +1,4 @@
-#include "core/Module1.h"
+#include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QElapsedTimer>
@@ -139,7 +139,7 @@ TEST_P(HostileSettingsFile, LoadsWithinBoundsAndNeverGrantsUnlimitedTime)
         file.write(GetParam().contents());
     }
     IniSettingsStore store(path);
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.reset();
     table.setStore(&store);
 
@@ -148,20 +148,20 @@ TEST_P(HostileSettingsFile, LoadsWithinBoundsAndNeverGrantsUnlimitedTime)
     table.LoadAccounts();
     EXPECT_LT(clock.elapsed(), 5000) << "loading took too long";
 
-    ASSERT_GE(table.accountCount, 1);
-    ASSERT_LE(table.accountCount, Module1::MaxAccounts);
+    ASSERT_GE(table.count(), 1);
+    ASSERT_LE(table.count(), AccountTable::MaxAccounts);
     if (GetParam().count != 0) {
-        EXPECT_EQ(table.accountCount, GetParam().count);
+        EXPECT_EQ(table.count(), GetParam().count);
     }
 
-    const AccountSlot firstRun{Module1::AdminId, Module1::FirstRunPassword, -1,
-                               Module1::FirstRunDate, -1};
-    if (store.value(Module1::Section, Module1::key("user", 1)).isEmpty()) {
-        EXPECT_EQ(table.accounts[1], firstRun);
+    const AccountSlot firstRun{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
+                               AccountTable::FirstRunDate, -1};
+    if (store.value(AccountTable::Section, AccountTable::key("user", 1)).isEmpty()) {
+        EXPECT_EQ(table.account(1), firstRun);
         return;
     }
-    for (int n = 1; n <= table.accountCount; ++n) {
-        const AccountSlot &slot = table.accounts[n];
+    for (int n = 1; n <= table.count(); ++n) {
+        const AccountSlot &slot = table.account(n);
         EXPECT_FALSE(slot.userId.isEmpty()) << "slot " << n;
         const bool unlimited = n == 1 && GetParam().slotOneUnlimited;
         EXPECT_EQ(slot.minsPerDay < 0, unlimited) << "slot " << n << ": " << slot.minsPerDay;

@@ -1,4 +1,4 @@
-#include "core/Module1.h"
+#include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include "tests/support/KilledSaver.h"
@@ -34,7 +34,7 @@ TEST_P(KilledWhileAWindowSaves, TheFileAlwaysLoadsAsOneWholeVersion)
     const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
     const QByteArray file = path.toLocal8Bit();
     IniSettingsStore store(path);
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.setStore(&store);
 
     const int rounds = 30;
@@ -44,11 +44,11 @@ TEST_P(KilledWhileAWindowSaves, TheFileAlwaysLoadsAsOneWholeVersion)
 
         table.reset();
         table.LoadAccounts();
-        const int count = table.accountCount;
+        const int count = table.count();
         ASSERT_TRUE(count == 3 || count == 7) << "round " << round << ": " << count;
         const int version = count == 3 ? 0 : 1;
         for (int n = 1; n <= count; ++n) {
-            const AccountSlot &slot = table.accounts[n];
+            const AccountSlot &slot = table.account(n);
             ASSERT_EQ(slot.userId, QStringLiteral("V%1USER%2").arg(version).arg(n))
                 << "round " << round;
             ASSERT_EQ(slot.password, QStringLiteral("PW%1").arg(n)) << "round " << round;

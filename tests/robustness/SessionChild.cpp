@@ -4,9 +4,8 @@
 // waits in the event loop until it is told to end or killed. Restart and shut-down requests are
 // only written on standard error.
 // Usage: session_child <settings file>
-#include "core/Module1.h"
-#include "core/Services.h"
-#include "core/SimulatedDisabler.h"
+#include "app/ProgramFlow.h"
+#include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
 #include "core/linux/SignalTerminationWatch.h"
 #include "logon/frmLogon.h"
@@ -26,19 +25,22 @@ int main(int argc, char *argv[])
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
     module1().setStore(&store);
-    ChildServices fakes;
-    fakes.install([] { return std::make_unique<SimulatedDisabler>(stderr); });
+    Fakes fakes;
+    fakes.services.makeDisabler = [] {
+        return std::make_unique<PrintingDisabler>();
+    };
     SignalTerminationWatch termination;
-    services().termination = &termination;
+    fakes.services.termination = &termination;
 
-    frmLogon &logon = frmLogon::instance();
+    ProgramFlow flow(fakes.services);
+    frmLogon &logon = flow.logon();
     logon.show();
     logon.txtUser->setText(QStringLiteral("kid"));
     logon.txtPassword->setText(QStringLiteral("pw"));
     logon.cmdLogOn_Click();
-    if (!frmActive::exists())
+    if (!flow.hasSession())
         return 3;
-    frmActive &session = frmActive::instance();
+    frmActive &session = flow.session();
     session.Timer1_Timer();
     session.Timer1_Timer();
     session.cmdNewPsw_Click();

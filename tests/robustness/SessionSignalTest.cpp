@@ -1,5 +1,5 @@
+#include "core/AccountTable.h"
 #include "core/DateText.h"
-#include "core/Module1.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QFile>
@@ -27,12 +27,11 @@ protected:
         path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
         errorsPath = dir.path() + QStringLiteral("/errors");
         store = std::make_unique<IniSettingsStore>(path);
-        Module1 &table = module1();
+        AccountTable &table = module1();
         table.reset();
         table.setStore(store.get());
-        table.accountCount = 2;
-        table.accounts[1] = {Module1::AdminId, QStringLiteral("BOSS"), -1, QString(), -1};
-        table.accounts[2] = {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0};
+        table.setAccounts({{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
+                           {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
         table.SaveAccounts();
     }
     void TearDown() override
@@ -81,10 +80,10 @@ protected:
 
     AccountSlot storedKid()
     {
-        Module1 &table = module1();
+        AccountTable &table = module1();
         table.reset();
         table.LoadAccounts();
-        return table.accounts[2];
+        return table.account(2);
     }
 
     QByteArray errors() const

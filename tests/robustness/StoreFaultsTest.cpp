@@ -1,6 +1,6 @@
 #include "ScratchDisk.h"
+#include "core/AccountTable.h"
 #include "core/AppError.h"
-#include "core/Module1.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QDir>
@@ -18,16 +18,16 @@ static void PrintTo(const AccountSlot &slot, std::ostream *os)
 namespace {
 
 // Ten accounts; `version` makes every text of one table differ from the other's.
-void fillTable(Module1 &table, int version)
+void fillTable(AccountTable &table, int version)
 {
     table.reset();
-    table.accountCount = Module1::MaxAccounts;
-    table.accounts[1] = {Module1::AdminId, QStringLiteral("SECRET%1").arg(version), -1,
-                         QStringLiteral("12/8/2026"), -1};
-    for (int n = 2; n <= Module1::MaxAccounts; ++n)
-        table.accounts[n] = {QStringLiteral("V%1CHILD%2").arg(version).arg(n),
-                             QStringLiteral("PASSWORD%1").arg(n), 60 + version,
-                             QStringLiteral("12/8/2026"), n};
+    QList<AccountSlot> accounts{{AccountTable::AdminId, QStringLiteral("SECRET%1").arg(version), -1,
+                                 QStringLiteral("12/8/2026"), -1}};
+    for (int n = 2; n <= AccountTable::MaxAccounts; ++n)
+        accounts.append({QStringLiteral("V%1CHILD%2").arg(version).arg(n),
+                         QStringLiteral("PASSWORD%1").arg(n), 60 + version,
+                         QStringLiteral("12/8/2026"), n});
+    table.setAccounts(accounts);
 }
 
 QByteArray contentsOf(const QString &path)
@@ -57,7 +57,7 @@ protected:
         store = IniSettingsStore(path);
         fillTable(table, 1);
         table.SaveAccounts();
-        saved = table.accounts;
+        saved = table.accounts();
         return contentsOf(path);
     }
 
@@ -77,14 +77,14 @@ protected:
         EXPECT_EQ(contentsOf(path), before);
         table.reset();
         table.LoadAccounts();
-        EXPECT_EQ(table.accountCount, Module1::MaxAccounts);
-        EXPECT_EQ(table.accounts, saved);
+        EXPECT_EQ(table.count(), AccountTable::MaxAccounts);
+        EXPECT_EQ(table.accounts(), saved);
     }
 
     IniSettingsStore store{QString()};
-    Module1 &table = module1();
+    AccountTable &table = module1();
     QString path;
-    std::array<AccountSlot, Module1::MaxAccounts + 1> saved{};
+    QList<AccountSlot> saved;
 };
 
 TEST_F(StoreOnAFaultyDisk, AFullDiskRefusesTheSaveAndTheAccountsOnItStayWhole)
@@ -104,11 +104,11 @@ TEST_F(StoreOnAFaultyDisk, AFullDiskRefusesTheSaveAndTheAccountsOnItStayWhole)
     // Once there is room again, the next save goes through.
     disk.freeUp();
     fillTable(table, 2);
-    const auto second = table.accounts;
+    const auto second = table.accounts();
     table.SaveAccounts();
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accounts, second);
+    EXPECT_EQ(table.accounts(), second);
 }
 
 TEST_F(StoreOnAFaultyDisk, TheVeryFirstSaveOnAFullDiskFailsAndTheNextStartIsStillAFirstRun)
@@ -125,9 +125,9 @@ TEST_F(StoreOnAFaultyDisk, TheVeryFirstSaveOnAFullDiskFailsAndTheNextStartIsStil
 
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 1);
-    EXPECT_EQ(table.accounts[1].userId, Module1::AdminId);
-    EXPECT_EQ(table.accounts[1].password, Module1::FirstRunPassword);
+    EXPECT_EQ(table.count(), 1);
+    EXPECT_EQ(table.account(1).userId, AccountTable::AdminId);
+    EXPECT_EQ(table.account(1).password, AccountTable::FirstRunPassword);
 }
 
 // What is made read-only: the settings file itself, or the folder that holds it.

@@ -4,9 +4,8 @@
 // one of the two as a whole. Prints "ready" once the first save is done.
 // Usage: window_saver session-end|admin-save <settings file>
 #include "admin/frmAdmin.h"
-#include "core/DateText.h"
-#include "core/Module1.h"
-#include "core/Services.h"
+#include "app/ProgramFlow.h"
+#include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
 #include "session/frmActive.h"
 #include "tests/support/AlternatingTables.h"
@@ -25,30 +24,29 @@ int main(int argc, char *argv[])
     const bool sessionEnd = std::strcmp(argv[1], "session-end") == 0;
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[2]));
-    Module1 &table = module1();
+    AccountTable &table = module1();
     table.setStore(&store);
 
-    QStringList disablerLog;
-    ChildServices fakes;
-    fakes.install([&] { return std::make_unique<RecordingDisabler>(&disablerLog); });
+    Fakes fakes;
+    ProgramFlow flow(fakes.services);
     const RecordingMessageBoxes &messages = fakes.messages;
+    QStringList &disablerLog = fakes.disablerLog;
 
     for (int round = 0;; ++round) {
         const int version = round % 2;
         fillAlternatingTable(table, version);
         if (sessionEnd) {
             // Slot 1 is logged on; the session end stores its minutes and today's date.
-            table.loggedOnIndex = 1;
-            table.sessionMinutes = 40 + version;
-            frmActive::instance().cmdLogoff_Click();
+            table.setSession(1, 40 + version);
+            flow.session().cmdLogoff_Click();
             // A session ends once per window: the next round needs a window of its own.
-            frmActive::release();
+            delete &flow.session();
             if (!disablerLog.contains(QStringLiteral("restart requested"))) {
                 std::fputs("the session end did not run\n", stderr);
                 return 1;
             }
         } else {
-            frmAdmin &admin = frmAdmin::instance();
+            frmAdmin &admin = flow.admin();
             admin.FillGrid();
             admin.cmdSave_Click();
         }

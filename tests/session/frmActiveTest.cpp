@@ -1,6 +1,6 @@
 #include "session/frmActive.h"
+#include "core/AccountTable.h"
 #include "core/DateText.h"
-#include "core/Module1.h"
 #include "core/ProgressBar.h"
 #include "core/QtMessageBoxes.h"
 #include "core/Services.h"
@@ -37,13 +37,13 @@ protected:
     {
         storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), -1, QString(), -1);
         storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), minsPerDay, date, left);
-        frmLogon &logon = frmLogon::instance();
+        frmLogon &logon = flow().logon();
         logon.show();
         QTest::keyClicks(logon.txtUser, QStringLiteral("kid"));
         QTest::keyClicks(logon.txtPassword, QStringLiteral("pw"));
         QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
-        EXPECT_TRUE(frmActive::exists());
-        frmActive &w = frmActive::instance();
+        EXPECT_TRUE(flow().hasSession());
+        frmActive &w = flow().session();
         EXPECT_TRUE(w.isVisible());
         // From here on only what the session does is of interest.
         disablerLog.clear();
@@ -59,7 +59,7 @@ protected:
 
     QString stored(const char *prefix) const
     {
-        return store.section().value(Module1::key(prefix, 2));
+        return store.section().value(AccountTable::key(prefix, 2));
     }
 
     QString tip() const { return lastTray->trayTip(); }
@@ -363,7 +363,7 @@ TEST_P(SessionWayOut, StoresTheMinutesLeftAndRequestsOnlyTheChosenEnd)
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_TRUE(messages.shown.isEmpty());
     // The logon window is not seen again.
-    EXPECT_FALSE(frmLogon::instance().isVisible());
+    EXPECT_FALSE(flow().logon().isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Session, SessionWayOut,
@@ -389,7 +389,7 @@ TEST_F(SessionWindow, AClockChangeWhileHiddenInTheTrayForfeitsTheDay)
     EXPECT_EQ(messages.shown[0].text, Penalty);
     EXPECT_EQ(messages.shown[0].modality, MessageBoxes::Modality::System);
     EXPECT_FALSE(messages.shown[0].waited);
-    EXPECT_EQ(module1().sessionMinutes, 0);
+    EXPECT_EQ(module1().sessionMinutes(), 0);
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
     EXPECT_EQ(stored("date"), DateText::fromDate(today.day));
     EXPECT_EQ(disablerLog, QStringList{Restart});
@@ -451,7 +451,7 @@ protected:
     void SetUp() override
     {
         SessionWindow::SetUp();
-        services().messages = &realBoxes;
+        services.messages = &realBoxes;
         // Should a box hold the handler that showed it, it is closed after a while, so that
         // the test fails instead of waiting for ever.
         rescue.setSingleShot(true);
@@ -571,10 +571,9 @@ TEST_P(SessionLoadFailure, IsReportedAndTheProgramStartsAnew)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
     module1().LoadAccounts();
-    module1().loggedOnIndex = static_cast<qint16>(GetParam());
-    module1().sessionMinutes = 30;
+    module1().setSession(GetParam(), 30);
 
-    frmActive &w = frmActive::instance();
+    frmActive &w = flow().session();
     w.Show();
 
     ASSERT_EQ(messages.shown.size(), 1);
@@ -682,7 +681,7 @@ TEST_F(SessionWindow, AnEmptyNewPasswordIsRefusedAndCancelStoresNothing)
     EXPECT_FALSE(w.frmPswChg->isVisible());
     EXPECT_EQ(store.section(), before);
     EXPECT_EQ(store.saves, saves);
-    EXPECT_EQ(module1().accounts[2].password, QStringLiteral("PW"));
+    EXPECT_EQ(module1().account(2).password, QStringLiteral("PW"));
 
     // Opened again, the box still holds what was typed.
     QTest::mouseClick(w.cmdNewPsw, Qt::LeftButton);

@@ -1,8 +1,8 @@
 #include "FakeServices.h"
 
+#include "app/ProgramFlow.h"
+#include "core/AccountTable.h"
 #include "core/DateText.h"
-#include "core/Module1.h"
-#include "core/Services.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -28,29 +28,47 @@ QStringList RecordingMessageBoxes::texts() const
     return list;
 }
 
-void TimoraTest::SetUp()
+Fakes::Fakes()
 {
-    module1().reset();
-    module1().setStore(&store);
-    Services &s = services();
-    s = Services{};
-    s.messages = &messages;
-    s.programEnd = &programEnd;
-    s.starter = &starter;
-    s.today = &today;
-    s.makeDisabler = [this] {
+    installFakes();
+}
+
+void Fakes::installFakes()
+{
+    services = Services{};
+    services.messages = &messages;
+    services.programEnd = &programEnd;
+    services.starter = &starter;
+    services.today = &today;
+    services.makeDisabler = [this] {
         return std::make_unique<RecordingDisabler>(&disablerLog, &powerRefused);
     };
-    s.termination = &termination;
-    s.makeTrayIcon = [this](QObject *parent) -> TrayIcon * {
+    services.termination = &termination;
+    services.makeTrayIcon = [this](QObject *parent) -> TrayIcon * {
         lastTray = new FakeTrayIcon(parent);
         lastTray->trayAvailable = trayAvailable;
         return lastTray;
     };
-    s.makeClockChangeSource = [this](QObject *parent) -> ClockChangeSource * {
+    services.makeClockChangeSource = [this](QObject *parent) -> ClockChangeSource * {
         lastClock = new FakeClockChangeSource(parent);
         return lastClock;
     };
+}
+
+TimoraTest::TimoraTest() = default;
+TimoraTest::~TimoraTest() = default;
+
+void TimoraTest::SetUp()
+{
+    module1().reset();
+    module1().setStore(&store);
+}
+
+ProgramFlow &TimoraTest::flow()
+{
+    if (!m_flow)
+        m_flow = std::make_unique<ProgramFlow>(services);
+    return *m_flow;
 }
 
 void TimoraTest::TearDown()
@@ -62,7 +80,7 @@ void TimoraTest::TearDown()
     for (const QPointer<QWidget> &w : alive)
         delete w.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    services() = Services{};
+    m_flow.reset();
     module1().reset();
     module1().setStore(nullptr);
 }
@@ -70,31 +88,14 @@ void TimoraTest::TearDown()
 void TimoraTest::storeAccount(int slot, const QString &user, const QString &password, int mins,
                               const QString &date, int left)
 {
-    store.set(Module1::key("user", slot), user);
-    store.set(Module1::key("pswd", slot), password);
-    store.set(Module1::key("mins", slot), QString::number(mins));
-    store.set(Module1::key("date", slot), date);
-    store.set(Module1::key("left", slot), QString::number(left));
+    store.set(AccountTable::key("user", slot), user);
+    store.set(AccountTable::key("pswd", slot), password);
+    store.set(AccountTable::key("mins", slot), QString::number(mins));
+    store.set(AccountTable::key("date", slot), date);
+    store.set(AccountTable::key("left", slot), QString::number(left));
 }
 
 QString TimoraTest::todayText() const
 {
-    return DateText::fromDate(today.day);
-}
-
-void ChildServices::install(std::function<std::unique_ptr<Disabler>()> makeDisabler)
-{
-    Services &s = services();
-    s = Services{};
-    s.messages = &messages;
-    s.programEnd = &programEnd;
-    s.starter = &starter;
-    s.today = &today;
-    s.makeDisabler = std::move(makeDisabler);
-    s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {
-        return new FakeTrayIcon(parent);
-    };
-    s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
-        return new FakeClockChangeSource(parent);
-    };
+    return today.text();
 }

@@ -1,17 +1,20 @@
 #pragma once
 
 #include "MemorySettingsStore.h"
+#include "app/ProgramFlow.h"
 #include "core/ClockChangeSource.h"
 #include "core/Disabler.h"
 #include "core/MessageBoxes.h"
 #include "core/ProgramEnd.h"
 #include "core/ProgramStarter.h"
+#include "core/Services.h"
 #include "core/TerminationWatch.h"
 #include "core/Today.h"
 #include "core/TrayIcon.h"
 
 #include <QDate>
 #include <QStringList>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 // Records every box instead of showing it; an optional hook runs while a box that is waited
@@ -90,6 +93,30 @@ private:
     bool m_on = false;
 };
 
+// Writes what it is asked on standard error, one line each (for a child process whose parent
+// reads them).
+class PrintingDisabler : public Disabler
+{
+public:
+    void setSwitches(bool on) override
+    {
+        m_on = on;
+        say(on ? "switches on" : "switches off");
+    }
+    bool switches() const override { return m_on; }
+    bool restart() override { return say("restart requested"); }
+    bool shutDown() override { return say("shut-down requested"); }
+
+private:
+    static bool say(const char *line)
+    {
+        std::fprintf(stderr, "%s\n", line);
+        std::fflush(stderr);
+        return true;
+    }
+    bool m_on = false;
+};
+
 // Keeps the clean-ups for the end by a signal, so that a test can run them.
 class RecordingTerminationWatch : public TerminationWatch
 {
@@ -138,20 +165,17 @@ public:
     void change() { emit TimeChanged(); }
 };
 
-// Installs fakes for every service and a fresh account table around each test, and closes
-// whatever windows the test left open.
-class TimoraTest : public ::testing::Test
+// A recorder or fake for every service, and the Services value that hands them out. The
+// windows' tray icons and clock-change sources are the last ones made.
+struct Fakes
 {
-protected:
-    void SetUp() override;
-    void TearDown() override;
+    Fakes();
+    Fakes(const Fakes &) = delete;
+    Fakes &operator=(const Fakes &) = delete;
 
-    // Puts an account into the given slot of the store (not the table).
-    void storeAccount(int slot, const QString &user, const QString &password, int mins,
-                      const QString &date, int left);
-    QString todayText() const;
+    // Points every member of services at the fakes (again).
+    void installFakes();
 
-    MemorySettingsStore store;
     RecordingMessageBoxes messages;
     RecordingProgramEnd programEnd;
     RecordingStarter starter;
@@ -163,16 +187,29 @@ protected:
     FakeTrayIcon *lastTray = nullptr;
     FakeClockChangeSource *lastClock = nullptr;
     bool trayAvailable = true;
+    Services services;
 };
 
-// The services of a test program that runs the windows on its own (a child process that a test
-// starts): the recorders, a fake tray and a fake clock, and the given disabler.
-struct ChildServices
+// The fakes and a fresh account table around each test, and the program's flow of windows over
+// them (made at the first call of flow(), so that a test may change the services before). Closes
+// whatever windows the test left open.
+class TimoraTest : public ::testing::Test, public Fakes
 {
-    void install(std::function<std::unique_ptr<Disabler>()> makeDisabler);
+protected:
+    TimoraTest();
+    ~TimoraTest() override;
+    void SetUp() override;
+    void TearDown() override;
 
-    RecordingMessageBoxes messages;
-    RecordingProgramEnd programEnd;
-    RecordingStarter starter;
-    FakeToday today;
+    ProgramFlow &flow();
+
+    // Puts an account into the given slot of the store (not the table).
+    void storeAccount(int slot, const QString &user, const QString &password, int mins,
+                      const QString &date, int left);
+    QString todayText() const;
+
+    MemorySettingsStore store;
+
+private:
+    std::unique_ptr<ProgramFlow> m_flow;
 };

@@ -14,10 +14,10 @@ QString MemorySettingsStore::value(const QString &section, const QString &key,
 void MemorySettingsStore::replaceSection(const QString &section, const KeyValues &values)
 {
     if (!refusedBecause.isEmpty())
-        throw AppError(75, QStringLiteral("Path/File access error: ") + refusedBecause);
+        throw AppError(AppError::PathFileAccessError, refusedBecause);
     if (failNextSave) {
         failNextSave = false;
-        throw AppError(75, QStringLiteral("Path/File access error: disk full"));
+        throw AppError(AppError::PathFileAccessError, QStringLiteral("disk full"));
     }
     ++saves;
     lastWrites = values;

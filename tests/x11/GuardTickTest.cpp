@@ -207,14 +207,14 @@ protected:
     void SetUp() override
     {
         TimoraTest::SetUp();
-        services().windowSystem = &desktop;
+        services.windowSystem = &desktop;
     }
     FakeWindowSystem desktop;
 };
 
 TEST_F(GuardTick, TheTimerIsOffWhileTheTickLooksAndRunsAgainAfterIt)
 {
-    frmLogon &w = frmLogon::instance();
+    frmLogon &w = flow().logon();
     w.show();
     bool activeDuringLook = true;
     desktop.whileLooking = [&] {
@@ -232,31 +232,31 @@ TEST_F(GuardTick, TheTimerIsOffWhileTheTickLooksAndRunsAgainAfterIt)
 
 TEST_F(GuardTick, LeavesTheLogonWindowAndTheAboutWindowAlone)
 {
-    frmLogon &w = frmLogon::instance();
+    frmLogon &w = flow().logon();
     w.show();
     desktop.bringToFront(w.windowTitle());
     w.Timer1_Timer();
     desktop.bringToFront(QStringLiteral("About TimoraDesk"));
     w.Timer1_Timer();
     EXPECT_TRUE(desktop.closeRequests.isEmpty());
-    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_TRUE(flow().hasLogon());
 }
 
 TEST_F(GuardTick, ANewWindowSystemGetsAGuardOfItsOwn)
 {
-    frmLogon &w = frmLogon::instance();
+    frmLogon &w = flow().logon();
     w.Timer1_Timer();
     FakeWindowSystem other;
     const auto intruder = other.bringToFront(QStringLiteral("intruder"));
-    services().windowSystem = &other;
+    services.windowSystem = &other;
     w.Timer1_Timer();
     EXPECT_EQ(other.closeRequests, QList<WindowSystem::WindowId>{intruder});
 }
 
 TEST_F(GuardTick, WithoutAWindowSystemTheTickOnlyRunsTheTimerAgain)
 {
-    services().windowSystem = nullptr;
-    frmLogon &w = frmLogon::instance();
+    services.windowSystem = nullptr;
+    frmLogon &w = flow().logon();
     w.Timer1->stop();
     w.Timer1_Timer();
     EXPECT_TRUE(w.Timer1->isActive());
@@ -264,7 +264,7 @@ TEST_F(GuardTick, WithoutAWindowSystemTheTickOnlyRunsTheTimerAgain)
 
 TEST_F(GuardTick, NoTickLooksAfterASuccessfulLogon)
 {
-    frmLogon &w = frmLogon::instance();
+    frmLogon &w = flow().logon();
     w.show();
     int looks = 0;
     desktop.whileLooking = [&] {

@@ -331,8 +331,8 @@ protected:
         if (IsSkipped())
             return;
         windows = std::make_unique<X11WindowSystem>(X11Display::name());
-        services().windowSystem = windows.get();
-        services().makeDisabler = [this]() -> std::unique_ptr<Disabler> {
+        services.windowSystem = windows.get();
+        services.makeDisabler = [this]() -> std::unique_ptr<Disabler> {
             auto backend = std::make_unique<FakePowerBackend>();
             logonPower = backend.get();
             auto *out = std::tmpfile();
@@ -352,7 +352,7 @@ protected:
 
     frmLogon &openLogon()
     {
-        frmLogon &w = frmLogon::instance();
+        frmLogon &w = flow().logon();
         w.show();
         w.activateWindow();
         EXPECT_TRUE(waitUntil(
@@ -415,8 +415,7 @@ TEST_F(LogonWithSwitches, TheLogonWindowStaysActiveWhenTheKeyboardIsTakenWhileIt
     EXPECT_EQ(QApplication::activeWindow(), &w);
     // Its menu mnemonics still work.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+a")}));
-    EXPECT_TRUE(
-        waitUntil([&] { return frmAbout::exists() && frmAbout::instance().isVisible(); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return flow().hasAbout() && flow().about().isVisible(); }, 3000));
 }
 
 TEST_F(LogonWithSwitches, TheTextBoxesOfferNoContextMenu)
@@ -443,8 +442,8 @@ TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
 {
     frmLogon &w = openLogon();
     w.mnuAbout_Click();
-    ASSERT_TRUE(frmAbout::exists());
-    frmAbout &about = frmAbout::instance();
+    ASSERT_TRUE(flow().hasAbout());
+    frmAbout &about = flow().about();
     about.activateWindow();
     ASSERT_TRUE(waitUntil(
         [&] { return windows->foregroundWindow() == WindowSystem::WindowId(about.winId()); },
@@ -452,7 +451,7 @@ TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
     ASSERT_FALSE(keyboardFree());
     // Esc presses the About window's OK, which closes it.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
-    EXPECT_TRUE(waitUntil([&] { return !frmAbout::exists() || !about.isVisible(); }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return !flow().hasAbout() || !about.isVisible(); }, 3000));
 }
 
 TEST_F(LogonWithSwitches, ExitTurnsTheSwitchesOffAndAsksForTheShutDown)
@@ -465,7 +464,7 @@ TEST_F(LogonWithSwitches, ExitTurnsTheSwitchesOffAndAsksForTheShutDown)
 
     w.cmdExit->trigger();
 
-    EXPECT_FALSE(frmLogon::exists());
+    EXPECT_FALSE(flow().hasLogon());
     EXPECT_EQ(announcedLines(), QStringLiteral("switches on\nswitches off\n"));
     EXPECT_EQ(logonPower->log.last(), QStringLiteral("power off"));
     EXPECT_EQ(map.actionsInMap(), before);

@@ -31,7 +31,7 @@ protected:
         SKIP_WITHOUT_X11_DISPLAY();
         TimoraTest::SetUp();
         windows = std::make_unique<X11WindowSystem>(X11Display::name());
-        services().windowSystem = windows.get();
+        services.windowSystem = windows.get();
     }
 
     void TearDown() override
@@ -42,7 +42,7 @@ protected:
 
     frmLogon &openLogon()
     {
-        frmLogon &w = frmLogon::instance();
+        frmLogon &w = flow().logon();
         w.show();
         w.activateWindow();
         EXPECT_TRUE(waitUntil([&] { return inFront(w); }, 3000));
@@ -230,12 +230,12 @@ TEST_F(GuardOnX11, LeavesTheLogonWindowAndTheAboutWindowOpen)
     frmLogon &w = openLogon();
     w.Timer1_Timer();
     X11Display::spin(300);
-    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_TRUE(flow().hasLogon());
     EXPECT_TRUE(w.isVisible());
 
     w.mnuAbout_Click();
-    ASSERT_TRUE(frmAbout::exists());
-    frmAbout &about = frmAbout::instance();
+    ASSERT_TRUE(flow().hasAbout());
+    frmAbout &about = flow().about();
     about.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return inFront(about); }, 3000));
     w.Timer1_Timer();
@@ -266,7 +266,7 @@ TEST_F(GuardOnX11, LeavesTheDesktopWindowAlone)
     desktop.map();
     ASSERT_TRUE(waitUntil([&] { return windows->desktopTitle().has_value(); }, 3000));
     FixedFront desktopInFront(*windows, desktop.window());
-    services().windowSystem = &desktopInFront;
+    services.windowSystem = &desktopInFront;
     frmLogon &w = openLogon();
     w.Timer1_Timer();
     X11Display::spin(300, [&] { desktop.poll(); });
@@ -277,7 +277,7 @@ TEST_F(GuardOnX11, LeavesTheDesktopWindowAlone)
     ForeignClient other(X11Display::name(), {QStringLiteral("Kiosk Wallpaper 2")});
     other.map();
     FixedFront otherInFront(*windows, other.window());
-    services().windowSystem = &otherInFront;
+    services.windowSystem = &otherInFront;
     w.Timer1_Timer();
     EXPECT_TRUE(waitUntil([&] { return other.askedToClose(); }, 2000, [&] { other.poll(); }));
 }
@@ -285,7 +285,7 @@ TEST_F(GuardOnX11, LeavesTheDesktopWindowAlone)
 TEST_F(GuardOnX11, DismissesTheProgramsOwnMessageBox)
 {
     QtMessageBoxes boxes;
-    services().messages = &boxes;
+    services.messages = &boxes;
     frmLogon &w = openLogon();
     // Should the guard fail, the box still goes, so that the test ends.
     QTimer safetyNet;
@@ -306,7 +306,7 @@ TEST_F(GuardOnX11, DismissesTheProgramsOwnMessageBox)
     EXPECT_TRUE(safetyNet.isActive()) << "the box was not dismissed by the guard";
     // A tick comes every 2 seconds; the box is closed by the first one after it appeared.
     EXPECT_LT(elapsed, 3000);
-    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_TRUE(flow().hasLogon());
     EXPECT_TRUE(w.txtPassword->text().isEmpty());
 }
 
@@ -319,7 +319,7 @@ TEST_F(GuardOnX11, AWindowInFrontThatIsAlreadyGoneIsSentNothingAndTheProgramGoes
         gone = client.window();
     }
     FixedFront vanished(*windows, gone);
-    services().windowSystem = &vanished;
+    services.windowSystem = &vanished;
     frmLogon &w = openLogon();
     testing::internal::CaptureStderr();
     for (int i = 0; i < 10; ++i)
@@ -327,7 +327,7 @@ TEST_F(GuardOnX11, AWindowInFrontThatIsAlreadyGoneIsSentNothingAndTheProgramGoes
     X11Display::spin(300);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string());
     EXPECT_TRUE(w.Timer1->isActive());
-    EXPECT_TRUE(frmLogon::exists());
+    EXPECT_TRUE(flow().hasLogon());
 }
 
 TEST_F(GuardOnX11, NoTickRunsAfterASuccessfulLogon)

@@ -1,27 +1,27 @@
-#include "core/Module1.h"
+#include "core/AccountTable.h"
 #include "core/AppError.h"
 #include "tests/support/FakeServices.h"
 
 namespace {
 
-class AccountTable : public TimoraTest
+class AccountTableStore : public TimoraTest
 {
 protected:
-    Module1 &table = module1();
+    AccountTable &table = module1();
 };
 
-TEST_F(AccountTable, EmptyStoreGivesTheFirstRunAdministratorInMemoryOnly)
+TEST_F(AccountTableStore, EmptyStoreGivesTheFirstRunAdministratorInMemoryOnly)
 {
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 1);
-    EXPECT_EQ(table.accounts[1],
+    EXPECT_EQ(table.count(), 1);
+    EXPECT_EQ(table.account(1),
               (AccountSlot{QStringLiteral("ADMINISTRATOR"), QStringLiteral("QUIVERLANTERN"), -1,
                            QStringLiteral("01/01/1998"), -1}));
     EXPECT_TRUE(store.section().isEmpty());
     EXPECT_EQ(store.saves, 0);
 }
 
-TEST_F(AccountTable, FirstSaveWritesExactlyTheFiveKeysOfSlotOneInOrder)
+TEST_F(AccountTableStore, FirstSaveWritesExactlyTheFiveKeysOfSlotOneInOrder)
 {
     table.LoadAccounts();
     table.SaveAccounts();
@@ -36,44 +36,44 @@ TEST_F(AccountTable, FirstSaveWritesExactlyTheFiveKeysOfSlotOneInOrder)
     EXPECT_EQ(store.section().size(), 5);
 }
 
-TEST_F(AccountTable, AGapInTheUserKeysEndsTheList)
+TEST_F(AccountTableStore, AGapInTheUserKeysEndsTheList)
 {
     for (int n : {1, 2, 3, 5})
         storeAccount(n, QStringLiteral("U%1").arg(n), QStringLiteral("P"), 60, QString(), 10);
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 3);
-    EXPECT_TRUE(table.accounts[5].userId.isEmpty());
+    EXPECT_EQ(table.count(), 3);
+    EXPECT_TRUE(table.account(5).userId.isEmpty());
     table.SaveAccounts();
     EXPECT_FALSE(store.section().contains(QStringLiteral("user5")));
     EXPECT_FALSE(store.section().contains(QStringLiteral("left5")));
     EXPECT_EQ(store.section().size(), 15);
 }
 
-TEST_F(AccountTable, AnEmptyUserKeyEndsTheListLikeAMissingOne)
+TEST_F(AccountTableStore, AnEmptyUserKeyEndsTheListLikeAMissingOne)
 {
     storeAccount(1, QStringLiteral("A"), QStringLiteral("P"), 60, QString(), 10);
     storeAccount(2, QString(), QStringLiteral("P"), 60, QString(), 10);
     storeAccount(3, QStringLiteral("C"), QStringLiteral("P"), 60, QString(), 10);
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 1);
+    EXPECT_EQ(table.count(), 1);
 }
 
-TEST_F(AccountTable, TenAccountsLoadAndAnEleventhIsNeverRead)
+TEST_F(AccountTableStore, TenAccountsLoadAndAnEleventhIsNeverRead)
 {
     for (int n = 1; n <= 11; ++n)
         storeAccount(n, QStringLiteral("U%1").arg(n), QStringLiteral("P"), n, QString(), n);
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 10);
-    EXPECT_EQ(table.accounts[10].userId, QStringLiteral("U10"));
-    EXPECT_EQ(table.accounts[10].minsPerDay, 10);
+    EXPECT_EQ(table.count(), 10);
+    EXPECT_EQ(table.account(10).userId, QStringLiteral("U10"));
+    EXPECT_EQ(table.account(10).minsPerDay, 10);
 }
 
-TEST_F(AccountTable, LoweringTheCountRemovesTheDroppedSlotsFromTheStore)
+TEST_F(AccountTableStore, LoweringTheCountRemovesTheDroppedSlotsFromTheStore)
 {
     for (int n = 1; n <= 5; ++n)
         storeAccount(n, QStringLiteral("U%1").arg(n), QStringLiteral("P"), 60, QString(), 1);
     table.LoadAccounts();
-    table.accountCount = 2;
+    table.setAccounts(table.accounts().mid(0, 2));
     table.SaveAccounts();
     EXPECT_EQ(
         store.section().keys(),
@@ -83,34 +83,35 @@ TEST_F(AccountTable, LoweringTheCountRemovesTheDroppedSlotsFromTheStore)
                      QStringLiteral("user2")}));
 }
 
-TEST_F(AccountTable, ACountOfZeroEmptiesTheStoreAndTheNextStartIsAFirstRun)
+TEST_F(AccountTableStore, ACountOfZeroEmptiesTheStoreAndTheNextStartIsAFirstRun)
 {
     storeAccount(1, QStringLiteral("A"), QStringLiteral("P"), 60, QString(), 10);
     table.LoadAccounts();
-    table.accountCount = 0;
+    table.setAccounts({});
     table.SaveAccounts();
     EXPECT_TRUE(store.section().isEmpty());
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accounts[1].userId, QStringLiteral("ADMINISTRATOR"));
+    EXPECT_EQ(table.account(1).userId, QStringLiteral("ADMINISTRATOR"));
 }
 
-TEST_F(AccountTable, NumbersRoundTripAsPlainDecimalText)
+TEST_F(AccountTableStore, NumbersRoundTripAsPlainDecimalText)
 {
     const int values[] = {-1, 0, 5, 90, 2147483647, -2147483647 - 1};
-    table.accountCount = 6;
+    QList<AccountSlot> accounts;
     for (int n = 1; n <= 6; ++n)
-        table.accounts[n] = {QStringLiteral("U%1").arg(n), QStringLiteral("P"), values[n - 1],
-                             QStringLiteral("1/2/2026"), values[n - 1]};
+        accounts.append({QStringLiteral("U%1").arg(n), QStringLiteral("P"), values[n - 1],
+                         QStringLiteral("1/2/2026"), values[n - 1]});
+    table.setAccounts(accounts);
     table.SaveAccounts();
     EXPECT_EQ(store.section().value(QStringLiteral("mins1")), QStringLiteral("-1"));
     EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("0"));
     EXPECT_EQ(store.section().value(QStringLiteral("mins4")), QStringLiteral("90"));
-    const auto saved = table.accounts;
+    const auto saved = table.accounts();
     table.reset();
     table.LoadAccounts();
-    EXPECT_EQ(table.accountCount, 6);
-    EXPECT_EQ(table.accounts, saved);
+    EXPECT_EQ(table.count(), 6);
+    EXPECT_EQ(table.accounts(), saved);
 }
 
 struct BadNumber
@@ -118,7 +119,7 @@ struct BadNumber
     const char *text;
 };
 
-class DamagedMinutes : public AccountTable, public ::testing::WithParamInterface<BadNumber>
+class DamagedMinutes : public AccountTableStore, public ::testing::WithParamInterface<BadNumber>
 {};
 
 TEST_P(DamagedMinutes, LoadAsZeroNeverAsNoLimit)
@@ -127,8 +128,8 @@ TEST_P(DamagedMinutes, LoadAsZeroNeverAsNoLimit)
     store.set(QStringLiteral("mins1"), QString::fromUtf8(GetParam().text));
     store.set(QStringLiteral("left1"), QString::fromUtf8(GetParam().text));
     table.LoadAccounts();
-    EXPECT_EQ(table.accounts[1].minsPerDay, 0);
-    EXPECT_EQ(table.accounts[1].minsLeft, 0);
+    EXPECT_EQ(table.account(1).minsPerDay, 0);
+    EXPECT_EQ(table.account(1).minsLeft, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(, DamagedMinutes,
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(, DamagedMinutes,
                                            BadNumber{"99999999999999999999999"},
                                            BadNumber{"0x10"}));
 
-TEST_F(AccountTable, AFailedSaveRaisesAnErrorWithNumberAndDescription)
+TEST_F(AccountTableStore, AFailedSaveRaisesAnErrorWithNumberAndDescription)
 {
     table.LoadAccounts();
     store.failNextSave = true;
@@ -151,14 +152,14 @@ TEST_F(AccountTable, AFailedSaveRaisesAnErrorWithNumberAndDescription)
     }
 }
 
-TEST_F(AccountTable, LoggedOnSlotOutsideTheTableIsAnError)
+TEST_F(AccountTableStore, LoggedOnSlotOutsideTheTableIsAnError)
 {
-    table.loggedOnIndex = 0;
+    table.setSession(0, 10);
     EXPECT_THROW(table.loggedOnSlot(), AppError);
-    table.loggedOnIndex = 11;
+    table.setSession(11, 10);
     EXPECT_THROW(table.loggedOnSlot(), AppError);
-    table.loggedOnIndex = 3;
-    EXPECT_EQ(&table.loggedOnSlot(), &table.accounts[3]);
+    table.setSession(3, 10);
+    EXPECT_EQ(&table.loggedOnSlot(), &table.account(3));
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class frmAbout;
+class frmActive;
+class frmAdmin;
+class frmLogon;
+struct Services;
+
+// Owns the program's four windows and the way from one to the next: the logon window hands over
+// to a session or the administrator's window, the administrator's logoff brings the logon window
+// back, and this object alone decides when the program ends. Each window exists at most once; it
+// is created, connected and loaded on first use.
+class ProgramFlow : public QObject
+{
+    Q_OBJECT
+public:
+    // The services must outlive the flow; those that are always needed must be set.
+    explicit ProgramFlow(const Services &services, QObject *parent = nullptr);
+    ~ProgramFlow() override;
+
+    frmLogon &logon();
+    frmActive &session();
+    frmAdmin &admin();
+    frmAbout &about();
+
+    bool hasLogon() const { return !m_logon.isNull(); }
+    bool hasSession() const { return !m_session.isNull(); }
+    bool hasAdmin() const { return !m_admin.isNull(); }
+    bool hasAbout() const { return !m_about.isNull(); }
+
+private:
+    void loggedOn(bool administrator);
+    void adminLoggedOff();
+    void adminExit();
+    void aboutClosed();
+    void endProgram();
+
+    const Services &m_services;
+    QPointer<frmLogon> m_logon;
+    QPointer<frmActive> m_session;
+    QPointer<frmAdmin> m_admin;
+    QPointer<frmAbout> m_about;
+};

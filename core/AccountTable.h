@@ -1,0 +1,150 @@
+#pragma once
+
+#include "AccountSlot.h"
+#include "AppError.h"
+
+#include <QList>
+#include <QtGlobal>
+#include <array>
+#include <optional>
+
+class SettingsStore;
+
+// The account table shared by every window: the ten slots, their load from and save to the
+// settings store, and the rules the windows apply to them (logon, session end, password change,
+// the administrator's grid). Slots are numbered 1..MaxAccounts; every access is checked here.
+class AccountTable
+{
+public:
+    static constexpr int MaxAccounts = 10;
+    static inline const QString AppName = QStringLiteral("TimoraV2");
+    static inline const QString Section = QStringLiteral("SecData");
+    static inline const QString AdminId = QStringLiteral("ADMINISTRATOR");
+    static inline const QString FirstRunPassword = QStringLiteral("QUIVERLANTERN");
+    static inline const QString FirstRunDate = QStringLiteral("01/01/1998");
+
+    static inline const QString InvalidText = QStringLiteral("Invalid UserId/Password");
+    static inline const QString DisabledText =
+        QStringLiteral("Sorry, your UserID has been disabled. See your administrator");
+    static inline const QString NoTimeLeftText = QStringLiteral("Sorry, no time left today");
+    static inline const QString StoreRefusedText =
+        QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
+
+    // The store that LoadAccounts and SaveAccounts use; set once at start-up.
+    void setStore(SettingsStore *store) { m_store = store; }
+    SettingsStore *store() const { return m_store; }
+
+    // Fills the table from the store, or puts the first-run administrator into slot 1. A store
+    // that cannot be trusted is not read at all: the table stays empty (no first-run
+    // administrator either) and storeRefused() tells why.
+    void LoadAccounts();
+    // Rewrites the store's section from the table. Throws AppError on failure, and when the table
+    // could not be loaded from the store.
+    void SaveAccounts();
+
+    // Why the store was refused at the last load; empty when it was read.
+    QString storeRefused() const { return m_storeRefused; }
+
+    // The accounts in use, slot 1 first.
+    int count() const { return m_count; }
+    QList<AccountSlot> accounts() const;
+    // Slot 1..MaxAccounts (empty beyond count()); throws AppError (subscript out of range)
+    // for any other number.
+    const AccountSlot &account(int slot) const;
+    // The table becomes these accounts (at most MaxAccounts are kept); no session is logged on.
+    void setAccounts(const QList<AccountSlot> &accounts);
+
+    // The outcome of a logon attempt.
+    struct LogOn
+    {
+        enum Outcome { LoggedOn, StoreRefused, Invalid, Disabled, NoTimeLeft };
+        Outcome outcome = Invalid;
+        // The box to show for a refusal; empty when logged on.
+        QString refusal;
+        bool administrator = false;
+        // The logon stands when the store could not be written; the failure is to be reported.
+        std::optional<AppError> saveError;
+    };
+    // Finds the account whose user id and password match exactly (already upper-cased), applies
+    // the day rule with today's date text and, when the logon stands, stores the new day with
+    // 0 minutes left. A store that was refused is looked at again first.
+    LogOn logOn(const QString &user, const QString &password, const QString &today);
+
+    // The slot of the account logged on, 0 for none.
+    int loggedOnIndex() const { return m_loggedOn; }
+    // The logged-on slot; throws AppError (subscript out of range) when none is valid.
+    const AccountSlot &loggedOnSlot() const;
+    // The logged-on account's minutes per day; 0 when none is logged on.
+    qint32 loggedOnAllowance() const;
+    // The logon window waits again: nobody is logged on.
+    void logOff() { m_loggedOn = 0; }
+
+    // The minutes of the running session; -1 counts without limit.
+    qint32 sessionMinutes() const { return m_sessionMinutes; }
+    // One minute less (never below the lowest number), and the minutes that are left.
+    qint32 countDownMinute();
+    // The session loses what is left of it.
+    void forfeitSession() { m_sessionMinutes = 0; }
+    // A session of the logged-on account runs: until it ends, every save stores 0 minutes left
+    // for that account, so that a program killed during a session gives no time back.
+    void startSession() { m_sessionRunning = true; }
+    bool sessionRunning() const { return m_sessionRunning; }
+    // Stores minutesLeft and today's date text for the logged-on account. Throws AppError.
+    void endSession(qint32 minutesLeft, const QString &today);
+    // The logged-on account's password becomes newPassword, upper-cased, and is stored; the
+    // minutes left stay as the store has them until the session ends. Throws AppError.
+    void changePassword(const QString &newPassword);
+
+    // One row of the administrator's grid, as typed.
+    struct GridRow
+    {
+        bool deleted = false;
+        QString user;
+        QString password;
+        QString mins;
+        QString left;
+        QString date;
+
+        bool isEmpty() const;
+        bool operator==(const GridRow &) const = default;
+    };
+    enum class GridField { User, Password, Mins, Left, Date };
+    // The first fault of a grid: its row (from 0), its field and the text to show. A date that
+    // cannot be read has no text: it is answered with the calendar.
+    struct GridFault
+    {
+        int row = 0;
+        GridField field = GridField::User;
+        QString text;
+        bool operator==(const GridFault &) const = default;
+    };
+    // Checks every row to be stored, in order; an empty "left" of a row that passes so far takes
+    // its minutes per day. Returns the first fault.
+    static std::optional<GridFault> checkGrid(QList<GridRow> &rows);
+    // The table becomes the grid's rows, closed up over deleted and empty rows, with user ids and
+    // passwords upper-cased, and is stored. Throws AppError (type mismatch) for a number that
+    // checkGrid would have refused, and when the store fails.
+    void replaceWithGrid(const QList<GridRow> &rows);
+
+    // Back to the empty table of program start (for tests and a fresh run).
+    void reset();
+    // For tests and tools that play a session: slot logged on, with minutes.
+    void setSession(int slot, qint32 minutes);
+
+    static QString key(const char *prefix, int slot);
+
+private:
+    AccountSlot &slot(int n);
+
+    // Slots 1..10 are the accounts; slot 0 is never used.
+    std::array<AccountSlot, MaxAccounts + 1> m_accounts{};
+    int m_count = 0;
+    int m_loggedOn = 0;
+    qint32 m_sessionMinutes = 0;
+    bool m_sessionRunning = false;
+    SettingsStore *m_store = nullptr;
+    QString m_storeRefused;
+};
+
+// The one account table of the running program.
+AccountTable &module1();
