@@ -37,51 +37,50 @@ ProgramFlow::~ProgramFlow()
     delete m_logon.data();
 }
 
+template<typename Window, typename Connect>
+Window &ProgramFlow::open(QPointer<Window> &window, Connect connectOutcomes)
+{
+    if (!window) {
+        window = new Window(m_services);
+        connectOutcomes(window.data());
+        window->Form_Load();
+    }
+    return *window;
+}
+
 frmLogon &ProgramFlow::logon()
 {
-    if (!m_logon) {
-        m_logon = new frmLogon(m_services);
-        connect(m_logon, &frmLogon::loggedOn, this, &ProgramFlow::loggedOn);
-        connect(m_logon, &frmLogon::aboutWanted, this, [this] { about().Show(); });
-        connect(m_logon, &frmLogon::unloaded, this, [this] {
+    return open(m_logon, [this](frmLogon *w) {
+        connect(w, &frmLogon::loggedOn, this, &ProgramFlow::loggedOn);
+        connect(w, &frmLogon::aboutWanted, this, [this] { about().Show(); });
+        connect(w, &frmLogon::unloaded, this, [this] {
             // The program ends with the logon window; an open About window goes with it.
             m_logon.clear();
             endProgram();
         });
-        m_logon->Form_Load();
-    }
-    return *m_logon;
+    });
 }
 
 frmActive &ProgramFlow::session()
 {
-    if (!m_session) {
-        m_session = new frmActive(m_services);
-        connect(m_session, &frmActive::ended, this, &ProgramFlow::endProgram);
-        m_session->Form_Load();
-    }
-    return *m_session;
+    return open(m_session, [this](frmActive *w) {
+        connect(w, &frmActive::ended, this, &ProgramFlow::endProgram);
+    });
 }
 
 frmAdmin &ProgramFlow::admin()
 {
-    if (!m_admin) {
-        m_admin = new frmAdmin(m_services);
-        connect(m_admin, &frmAdmin::loggedOff, this, &ProgramFlow::adminLoggedOff);
-        connect(m_admin, &frmAdmin::exitWanted, this, &ProgramFlow::adminExit);
-        m_admin->Form_Load();
-    }
-    return *m_admin;
+    return open(m_admin, [this](frmAdmin *w) {
+        connect(w, &frmAdmin::loggedOff, this, &ProgramFlow::adminLoggedOff);
+        connect(w, &frmAdmin::exitWanted, this, &ProgramFlow::adminExit);
+    });
 }
 
 frmAbout &ProgramFlow::about()
 {
-    if (!m_about) {
-        m_about = new frmAbout(m_services);
-        connect(m_about, &frmAbout::unloaded, this, &ProgramFlow::aboutClosed);
-        m_about->Form_Load();
-    }
-    return *m_about;
+    return open(m_about, [this](frmAbout *w) {
+        connect(w, &frmAbout::unloaded, this, &ProgramFlow::aboutClosed);
+    });
 }
 
 void ProgramFlow::loggedOn(bool administrator)

@@ -32,6 +32,10 @@ public:
     bool hasAbout() const { return !m_about.isNull(); }
 
 private:
+    // The window, created, connected and loaded if there is none.
+    template<typename Window, typename Connect>
+    Window &open(QPointer<Window> &window, Connect connectOutcomes);
+
     void loggedOn(bool administrator);
     void adminLoggedOff();
     void adminExit();
