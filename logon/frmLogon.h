@@ -1,20 +1,17 @@
 #pragma once
 
+#include "frmLogonUi.h"
+
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 
 class Disabler;
 class ForegroundGuard;
-class QLabel;
-class QLineEdit;
-class QMenuBar;
-class QPushButton;
-class QAction;
 struct Services;
 
 // The start-up window "System Logon": the only way into the machine.
-class frmLogon : public QWidget
+class frmLogon : public QWidget, public frmLogonUi
 {
     Q_OBJECT
 public:
@@ -36,17 +33,8 @@ public:
     // logged on.
     void bringBack();
 
-    QLineEdit *txtUser = nullptr;
-    QLineEdit *txtPassword = nullptr;
-    QPushButton *cmdLogOn = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Image1 = nullptr;
-    QTimer *Timer1 = nullptr;
+    // The controls are in frmLogonUi; this comes from the services.
     std::unique_ptr<Disabler> Disable1;
-    QMenuBar *menuBar = nullptr;
-    QAction *mnuAbout = nullptr;
-    QAction *cmdExit = nullptr;
 
 signals:
     // An account logged on; the window has put itself away.

@@ -1,26 +1,20 @@
 #pragma once
 
+#include "frmActiveUi.h"
+
 #include <QWidget>
-#include <array>
 #include <memory>
 
 class AppError;
 class ClockChangeSource;
 class Disabler;
-class ProgressBar;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QTimer;
 class TrayIcon;
 struct Services;
 
 // The session window "User Signed On" of an ordinary user: counts the day's minutes down,
 // punishes any change of the system clock, and ends the session with a restart or shut-down
 // of the computer. It can hide in the tray, and the user can change the password in it.
-class frmActive : public QWidget
+class frmActive : public QWidget, public frmActiveUi
 {
     Q_OBJECT
 public:
@@ -43,22 +37,7 @@ public:
     void cmdSavePsw_Click();
     void cmdCancel_Click();
 
-    QGroupBox *frmPswChg = nullptr;
-    QPushButton *cmdSavePsw = nullptr;
-    QLineEdit *txtNewpsw = nullptr;
-    QLabel *Label4 = nullptr;
-    QPushButton *cmdCancel = nullptr;
-    QLineEdit *txtUser = nullptr;
-    std::array<QLabel *, 1> Label1{};
-    QLineEdit *txtTime = nullptr;
-    QLabel *Label3 = nullptr;
-    QPushButton *cmdNewPsw = nullptr;
-    QPushButton *cmdLogOff = nullptr;
-    QPushButton *cmdMinimize = nullptr;
-    ProgressBar *pb1 = nullptr;
-    QRadioButton *optReStart = nullptr;
-    QRadioButton *optShutDown = nullptr;
-    QTimer *Timer1 = nullptr;
+    // The controls are in frmActiveUi; these come from the services.
     TrayIcon *tray1 = nullptr;
     ClockChangeSource *SysInfo1 = nullptr;
     std::unique_ptr<Disabler> Disable1;
