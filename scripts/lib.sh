@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts/ and tests/packaging/: exit actions that add up instead of replacing one
 # another, a private settings sandbox, TimoraV2 settings files with given accounts, and a virtual
 # X server with a window manager and a tray host. Works with and without `set -euo pipefail`.
@@ -91,18 +92,27 @@ start_x_server() {
         x_on_exit=1
     fi
     for n in $(seq 99 -1 60); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        XDISPLAY=":$n"
+        "$server" "$XDISPLAY" "$@" >/dev/null 2>&1 &
+        pid=$!
+        for _ in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            # Ready when the socket is there and the lock file names this server: another one
+            # started at the same moment for the same display may have won it.
+            if [ -e "/tmp/.X11-unix/X$n" ] &&
+                [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")" = "$pid" ]; then
+                x_pids+=("$pid")
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        # A display lost to another server: the next one; any other failure: give up.
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
     done
-    XDISPLAY=":$n"
-    "$server" "$XDISPLAY" "$@" >/dev/null 2>&1 &
-    pid=$!
-    x_pids+=("$pid")
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || break
-        [ -e "/tmp/.X11-unix/X$n" ] && return 0
-        sleep 0.1
-    done
-    echo "the X server $XDISPLAY did not start" >&2
+    echo "the X server ${XDISPLAY:-} did not start" >&2
     return 1
 }
 
