@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a staging folder (DESTDIR) and checks what an administrator gets: every
 # file in its place with its mode, valid desktop entries, a readable man page, and nothing that
-# starts by itself or shows up in an application menu.
+# starts by itself or shows up in an application menu. Last, the shell library that the scripts and
+# the kiosk checks share (scripts/lib.sh).
 # Usage: check-install.sh BUILD STAGING BINDIR LIBEXECDIR DATADIR MANDIR   (TIMORA_VERSION set)
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
@@ -133,5 +134,47 @@ fi
 if [ -f "$doc/changelog.gz" ]; then
     expect_text "$(zcat "$doc/changelog.gz" | head -1)" "timoradesk ($version)" "changelog"
 fi
+
+# scripts/lib.sh: exit actions run newest first, after a failure too, keeping an EXIT trap set
+# before and the exit status; the sandbox is private and gone after the exit.
+lib=$(dirname "$0")/../../scripts/lib.sh
+out=$(bash -c 'set -euo pipefail
+    . "$1"
+    trap "echo earlier-trap" EXIT
+    on_exit "echo first"
+    make_sandbox
+    echo "sandbox $sandbox"
+    [ "$XDG_CONFIG_HOME" = "$sandbox/config" ] && [ -d "$XDG_CONFIG_HOME" ] && echo config
+    [ "$XDG_RUNTIME_DIR" = "$sandbox/runtime" ] && echo "runtime $(stat -c %a "$XDG_RUNTIME_DIR")"
+    on_exit "echo second"
+    on_exit false
+    on_exit "echo third"
+    false
+    echo not-reached' bash "$lib" 2>&1)
+status=$?
+sandbox=$(sed -n 's/^sandbox //p' <<<"$out")
+[ "$status" -eq 1 ] || fail "lib.sh: a script that failed ended with status $status"
+[ "$(sed '/^sandbox /d' <<<"$out" | tr '\n' ' ')" = \
+    "config runtime 700 third second first earlier-trap " ] ||
+    fail "lib.sh: the sandbox or the exit actions went wrong: $out"
+{ [ -n "$sandbox" ] && [ ! -e "$sandbox" ]; } ||
+    fail "lib.sh: the sandbox '$sandbox' outlived the script"
+
+# write_settings: the accounts in their slots, mode 0600, or no change at all for a bad account.
+write_settings() { bash -c '. "$1" && shift && write_settings "$@"' bash "$lib" "$@"; }
+settings_dir=$(mktemp -d)
+settings=$settings_dir/TimoraV2/TimoraV2.ini
+accounts=("ADMINISTRATOR SECRET -1 1/1/2000 -1" "CHILD2 PASSWORD2 90 1/1/2000 90")
+expected=$(printf '%s\n' '[SecData]' user1=ADMINISTRATOR pswd1=SECRET mins1=-1 date1=1/1/2000 \
+    left1=-1 user2=CHILD2 pswd2=PASSWORD2 mins2=90 date2=1/1/2000 left2=90)
+write_settings "$settings" "${accounts[@]}" || fail "lib.sh: write_settings failed"
+{ [ "$(cat "$settings")" = "$expected" ] && [ -z "$(tail -c 1 "$settings")" ]; } ||
+    fail "lib.sh: write_settings wrote: $(cat "$settings")"
+expect_mode "$settings" 600
+[ "$(write_settings - "${accounts[@]}")" = "$expected" ] || fail "lib.sh: write_settings - differs"
+write_settings "$settings" "PUPIL SECRET 60 1/1/2000" 2>/dev/null &&
+    fail "lib.sh: write_settings took an account without its minutes left"
+[ "$(cat "$settings")" = "$expected" ] || fail "lib.sh: a refused account changed the file"
+rm -rf "$settings_dir"
 
 finish

@@ -18,6 +18,7 @@
 #            MOVE_ACCOUNTS_TEMPLATE
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
+. "$(dirname "$0")/../../scripts/lib.sh"
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create test accounts"; exit 77; }
 stage=$1 datadir=$2 session_script=$3 built_launcher=$4 locale_file=$5 ptrace_attach=$6
 move_template=$7
@@ -25,22 +26,15 @@ move_template=$7
 work=$(mktemp -d /tmp/timoratest-session.XXXXXX)
 chmod 755 "$work"
 . "$(dirname "$0")/accounts.sh"
-server=
 session_pid=
-stop_server() {
-    if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-        server=
-    fi
-}
+# (The X server ends by the exit action that start_x_server adds.)
 cleanup() {
     [ -n "$session_pid" ] && kill -9 "$session_pid" 2>/dev/null
-    stop_server
     remove_test_accounts
     rm -f "$locale_file"
     [ -n "${TIMORA_KEEP_WORK:-}" ] || rm -rf "$work"
 }
-trap cleanup EXIT
+on_exit cleanup
 create_test_accounts || { echo "FAIL: could not create the test accounts" >&2; exit 1; }
 svc_uid=$(id -u "$test_svc")
 svc_home=$work/svc-home kiosk_home=$work/kiosk-home
@@ -59,19 +53,8 @@ chmod 644 "$locale_file"
 # says: ADMINISTRATOR and PUPIL (password SECRET, 60 minutes a day).
 old=$kiosk_home/.config/TimoraV2/TimoraV2.ini
 as "$test_kiosk" mkdir -p -m 700 "$kiosk_home/.config/TimoraV2"
-as "$test_kiosk" sh -c "umask 077; cat >'$old'" <<'INI'
-[SecData]
-user1=ADMINISTRATOR
-pswd1=ADMINPW
-mins1=-1
-date1=01/01/1998
-left1=-1
-user2=PUPIL
-pswd2=SECRET
-mins2=60
-date2=01/01/1998
-left2=60
-INI
+write_settings - "ADMINISTRATOR ADMINPW -1 01/01/1998 -1" "PUPIL SECRET 60 01/01/1998 60" |
+    as "$test_kiosk" sh -c "umask 077; cat >'$old'" || fail "could not write $old"
 settings=$svc_home/.config/TimoraV2/TimoraV2.ini
 move_accounts=$tree/libexec/timoradesk/timoradesk-move-accounts
 sed -e "s|@TIMORA_ACCOUNT@|$test_svc|g" -e "s|@TIMORA_HOME@|$svc_home|g" "$move_template" \
@@ -154,12 +137,10 @@ start_session() {
     cookie=$(mcookie)
     rm -f "$work/server.auth" "$work/root.auth" "$kiosk_home/.Xauthority"
     xauth -q -f "$work/server.auth" add :0 . "$cookie" 2>/dev/null
-    : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -auth "$work/server.auth" \
-        3>"$work/display" >/dev/null 2>&1 &
-    server=$!
-    wait_for 10 test -s "$work/display" || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(cat "$work/display")" XAUTHORITY=$work/root.auth
+    start_x_server Xvfb -screen 0 1024x768x24 -nolisten tcp -auth "$work/server.auth" ||
+        { echo "FAIL: Xvfb did not start" >&2; exit 1; }
+    # shellcheck disable=SC2153 # XDISPLAY comes from start_x_server
+    export DISPLAY=$XDISPLAY XAUTHORITY=$work/root.auth
     xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie" 2>/dev/null
     as "$test_kiosk" xauth -q -f "$kiosk_home/.Xauthority" add "$DISPLAY" . "$cookie" 2>/dev/null
 
@@ -193,7 +174,7 @@ end_session() {
         kill -9 "$session_pid"
     fi
     session_pid=
-    stop_server
+    stop_virtual_x
     for pid in $helpers; do
         wait_for 5 gone "$pid" || fail "session $1: $(ps -o comm= -p "$pid") outlived the X session"
     done
@@ -349,7 +330,7 @@ if [ -n "$active" ]; then
     wait_for 15 gone "$session_pid" || fail "xkill on the session window did not end the X session"
     wait "$session_pid"
     session_pid=
-    stop_server
+    stop_virtual_x
 fi
 
 # ---------------------------------------------------------------- session 3
