@@ -1,7 +1,7 @@
-#include "ForeignClient.h"
-#include "X11Display.h"
 #include "core/linux/X11ServerKeys.h"
 #include "core/linux/X11WindowSystem.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

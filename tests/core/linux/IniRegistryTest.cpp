@@ -1,5 +1,5 @@
 #include "core/linux/IniRegistry.h"
-#include "RegistryFile.h"
+#include "tests/support/RegistryFile.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 #include "core/linux/LinuxDisabler.h"
 #include "FakePowerBackend.h"
-#include "ForeignClient.h"
-#include "X11Display.h"
 #include "about/frmAbout.h"
 #include "core/Services.h"
 #include "core/SimulatedPowerBackend.h"
 #include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
