@@ -53,9 +53,7 @@ protected:
         logon.show();
         logon.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&logon));
-        QTest::keyClicks(logon.txtUser, QStringLiteral("administrator"));
-        QTest::keyClicks(logon.txtPassword, password);
-        QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
+        logOnAs(QStringLiteral("administrator"), password);
         EXPECT_TRUE(flow().hasAdmin());
         frmAdmin &w = flow().admin();
         w.activateWindow();

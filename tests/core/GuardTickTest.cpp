@@ -270,9 +270,7 @@ TEST_F(GuardTick, NoTickLooksAfterASuccessfulLogon)
     desktop.whileLooking = [&] {
         ++looks;
     };
-    w.txtUser->setText(QStringLiteral("administrator"));
-    w.txtPassword->setText(QStringLiteral("quiverlantern"));
-    w.cmdLogOn_Click();
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     ASSERT_FALSE(w.isVisible());
     // Far longer than the guard's interval, in test time.
     w.Timer1->setInterval(10);

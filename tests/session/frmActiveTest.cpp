@@ -37,11 +37,7 @@ protected:
     {
         storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), -1, QString(), -1);
         storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), minsPerDay, date, left);
-        frmLogon &logon = flow().logon();
-        logon.show();
-        QTest::keyClicks(logon.txtUser, QStringLiteral("kid"));
-        QTest::keyClicks(logon.txtPassword, QStringLiteral("pw"));
-        QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
+        logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
         EXPECT_TRUE(flow().hasSession());
         frmActive &w = flow().session();
         EXPECT_TRUE(w.isVisible());
