@@ -1,5 +1,6 @@
 #include "core/linux/IniRegistry.h"
 #include "tests/support/RegistryFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -45,21 +46,18 @@ TEST(IniRegistry, KeyPathsAndValueNamesMatchWithoutRegardToCase)
 TEST(IniRegistry, ReadsAHandWrittenFileWithCommentsBlanksAndWindowsLineEnds)
 {
     RegistryFile file;
-    QFile out(file.path());
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("\xef\xbb\xbf; written on another machine\r\n"
-              "Stray=sz:before any key\r\n"
-              "\r\n"
-              "  [ SOFTWARE\\A ]  \r\n"
-              "# a comment inside the key\r\n"
-              "  Name  =  dword:0000000A  \r\n"
-              "no equals sign here\r\n"
-              "Bad=unknown:1\r\n"
-              "[SOFTWARE\\B]\r\n"
-              "Name=sz:from B\r\n"
-              "[software\\a]\r\n"
-              "Second=hex:ff\r\n");
-    out.close();
+    ASSERT_TRUE(TestFiles::write(file.path(), "\xef\xbb\xbf; written on another machine\r\n"
+                                              "Stray=sz:before any key\r\n"
+                                              "\r\n"
+                                              "  [ SOFTWARE\\A ]  \r\n"
+                                              "# a comment inside the key\r\n"
+                                              "  Name  =  dword:0000000A  \r\n"
+                                              "no equals sign here\r\n"
+                                              "Bad=unknown:1\r\n"
+                                              "[SOFTWARE\\B]\r\n"
+                                              "Name=sz:from B\r\n"
+                                              "[software\\a]\r\n"
+                                              "Second=hex:ff\r\n"));
     IniRegistry registry(file.path());
 
     const Read number = readValue(registry, QStringLiteral("SOFTWARE\\A"), QStringLiteral("Name"));
@@ -174,11 +172,8 @@ TEST_F(ConfigDirs, WithoutAnyFileTheMachineFileIsTheOneUnderEtcXdg)
 TEST_F(ConfigDirs, TheMachineRegistryFollowsTheConfigurationFolders)
 {
     RegistryFile file;
-    file.createFolder(QStringLiteral("TimoraV2"));
-    QFile out(file.folder() + QStringLiteral("/TimoraV2/registry.ini"));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("[K]\nV=sz:found\n");
-    out.close();
+    ASSERT_TRUE(TestFiles::write(file.folder() + QStringLiteral("/TimoraV2/registry.ini"),
+                                 "[K]\nV=sz:found\n"));
     qputenv("XDG_CONFIG_DIRS", file.folder().toLocal8Bit());
     IniRegistry registry;
     const Read read = readValue(registry, QStringLiteral("K"), QStringLiteral("V"));

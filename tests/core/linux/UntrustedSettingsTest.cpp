@@ -1,10 +1,11 @@
 #include "core/AccountTable.h"
 #include "core/AppError.h"
 #include "core/linux/IniSettingsStore.h"
+#include "tests/support/AccountsOnFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -37,20 +38,6 @@ void PrintTo(const Untrusted &c, std::ostream *os)
 class UntrustedSettings : public ::testing::TestWithParam<Untrusted>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        folder = dir.path() + QStringLiteral("/TimoraV2");
-        path = folder + QStringLiteral("/TimoraV2.ini");
-        table.reset();
-        table.setStore(&store);
-    }
-    void TearDown() override
-    {
-        table.reset();
-        table.setStore(nullptr);
-    }
-
     // Saves the table with one account KID into the file at `file`, in a private folder.
     static void saveKid(const QString &file)
     {
@@ -65,19 +52,12 @@ protected:
         t.setStore(before);
     }
 
-    static QByteArray contentsOf(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     static QByteArray name(const QString &p) { return QFile::encodeName(p); }
 
-    QTemporaryDir dir;
-    QString folder;
-    QString path;
-    IniSettingsStore store{QString()};
-    AccountTable &table = module1();
+    AccountsOnFile accounts;
+    const QString folder = accounts.folder();
+    const QString path = accounts.path();
+    AccountTable &table = accounts.table;
 };
 
 TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
@@ -90,16 +70,16 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
     QString pieceWithFault = path;
     switch (c.fault) {
     case Fault::FileLink:
-        target = dir.path() + QStringLiteral("/elsewhere/TimoraV2.ini");
+        target = accounts.root() + QStringLiteral("/elsewhere/TimoraV2.ini");
         saveKid(target);
         QDir().mkpath(folder);
         ::chmod(name(folder).constData(), 0700);
         ASSERT_EQ(::symlink(name(target).constData(), name(path).constData()), 0);
         break;
     case Fault::FolderLink:
-        target = dir.path() + QStringLiteral("/elsewhere/TimoraV2.ini");
+        target = accounts.root() + QStringLiteral("/elsewhere/TimoraV2.ini");
         saveKid(target);
-        ASSERT_EQ(::symlink(name(dir.path() + QStringLiteral("/elsewhere")).constData(),
+        ASSERT_EQ(::symlink(name(accounts.root() + QStringLiteral("/elsewhere")).constData(),
                             name(folder).constData()),
                   0);
         pieceWithFault = folder;
@@ -128,10 +108,9 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
         target = path;
         break;
     }
-    const QByteArray before = contentsOf(target);
+    const QByteArray before = TestFiles::read(target);
     ASSERT_TRUE(before.contains("user1=KID"));
 
-    store = IniSettingsStore(path);
     testing::internal::CaptureStderr();
     table.LoadAccounts();
     table.LoadAccounts();
@@ -150,7 +129,7 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
     EXPECT_EQ(table.count(), 0);
     EXPECT_TRUE(table.account(1).userId.isEmpty()) << "no account, not even the first-run one";
     EXPECT_TRUE(saveRefused);
-    EXPECT_EQ(contentsOf(target), before);
+    EXPECT_EQ(TestFiles::read(target), before);
 
     const std::string line = "TimoraDesk: the settings " +
                              std::string(pieceWithFault == folder ? "folder " : "file ") +
@@ -199,23 +178,16 @@ INSTANTIATE_TEST_SUITE_P(
 // What others may only read is used as before.
 TEST(TrustedSettings, AFileOthersMayOnlyReadIsUsed)
 {
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
-    IniSettingsStore store(path);
-    AccountTable &table = module1();
-    table.reset();
-    table.setStore(&store);
+    AccountsOnFile accounts;
+    AccountTable &table = accounts.table;
     table.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
     table.SaveAccounts();
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
-    ASSERT_EQ(
-        ::chmod(QFile::encodeName(dir.path() + QStringLiteral("/TimoraV2")).constData(), 0755), 0);
+    ASSERT_TRUE(TestFiles::setMode(accounts.path(), 0644));
+    ASSERT_TRUE(TestFiles::setMode(accounts.folder(), 0755));
     table.reset();
     table.LoadAccounts();
     EXPECT_EQ(table.account(1).userId, QStringLiteral("KID"));
     EXPECT_NO_THROW(table.SaveAccounts());
-    table.reset();
-    table.setStore(nullptr);
 }
 
 } // namespace
