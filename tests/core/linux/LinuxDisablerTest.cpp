@@ -19,13 +19,9 @@
 namespace {
 
 using X11Display::waitUntil;
+using X11Display::xdotool;
 
 constexpr std::uint32_t KeysymF2 = 0xffbf;
-
-bool xdotool(const QStringList &arguments)
-{
-    return X11Display::run(QStringLiteral("xdotool"), arguments);
-}
 
 class DisablerOnX11 : public TimoraTest
 {
@@ -353,11 +349,7 @@ protected:
     frmLogon &openLogon()
     {
         frmLogon &w = flow().logon();
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(waitUntil(
-            [&] { return windows->foregroundWindow() == WindowSystem::WindowId(w.winId()); },
-            3000));
+        EXPECT_TRUE(X11Display::showInFront(*windows, w));
         return w;
     }
 
@@ -444,10 +436,7 @@ TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
     w.mnuAbout_Click();
     ASSERT_TRUE(flow().hasAbout());
     frmAbout &about = flow().about();
-    about.activateWindow();
-    ASSERT_TRUE(waitUntil(
-        [&] { return windows->foregroundWindow() == WindowSystem::WindowId(about.winId()); },
-        3000));
+    ASSERT_TRUE(X11Display::showInFront(*windows, about));
     ASSERT_FALSE(keyboardFree());
     // Esc presses the About window's OK, which closes it.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
