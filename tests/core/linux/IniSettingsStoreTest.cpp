@@ -88,6 +88,52 @@ TEST_F(SettingsFile, AMissingFileIsAFirstRunAndNotAnError)
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
+// A file and folder that others may read (copied by hand, or left so by an older version) are
+// still used, and the next save makes both private again.
+struct LooserModes
+{
+    mode_t file;
+    mode_t folder;
+};
+
+void PrintTo(const LooserModes &modes, std::ostream *os)
+{
+    *os << std::oct << "file 0" << modes.file << ", folder 0" << modes.folder;
+}
+
+class ALooserSettingsFile : public SettingsFile, public ::testing::WithParamInterface<LooserModes>
+{};
+
+TEST_P(ALooserSettingsFile, IsMadePrivateAgainByTheNextSave)
+{
+    table.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
+    table.SaveAccounts();
+    ASSERT_TRUE(TestFiles::setMode(path, GetParam().file));
+    ASSERT_TRUE(TestFiles::setMode(accounts.folder(), GetParam().folder));
+
+    table.reset();
+    table.LoadAccounts();
+    ASSERT_EQ(table.account(1).userId, QStringLiteral("KID"));
+    table.setAccounts({{QStringLiteral("KID"), QStringLiteral("NEW"), 30, QString(), 0}});
+    table.SaveAccounts();
+
+    EXPECT_EQ(TestFiles::mode(path), 0600u);
+    EXPECT_EQ(TestFiles::mode(accounts.folder()), 0700u);
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.account(1).password, QStringLiteral("NEW"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadableByOthers, ALooserSettingsFile,
+                         ::testing::Values(LooserModes{0644, 0755}, LooserModes{0640, 0750},
+                                           LooserModes{0604, 0705}),
+                         [](const auto &info) {
+                             return QStringLiteral("File%1Folder%2")
+                                 .arg(info.param.file, 4, 8, QLatin1Char('0'))
+                                 .arg(info.param.folder, 4, 8, QLatin1Char('0'))
+                                 .toStdString();
+                         });
+
 // A save killed at any instant leaves one whole version of the accounts, never a mix and
 // never an empty store (which would bring back the published first-run password).
 TEST_F(SettingsFile, ASaveKilledAtAnyInstantLeavesOneWholeVersion)
