@@ -202,6 +202,28 @@ TEST_F(LogonWindow, ASameDayLogonContinuesFromTheMinutesLeft)
     EXPECT_EQ(store.section().value(QStringLiteral("date2")), todayText());
 }
 
+// The program killed during a same-day session stores nothing more: what the logon stored has to
+// leave no time for another logon that day, and the next day brings the full allowance back.
+TEST_F(LogonWindow, ASameDaySessionCutShortByAKillLeavesNoTimeForAnotherLogonThatDay)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 17);
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    ASSERT_TRUE(sessionShown());
+    ASSERT_EQ(module1().sessionMinutes(), 17);
+
+    restartProgram();
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Sorry, no time left today")});
+    EXPECT_FALSE(sessionShown());
+
+    today.day = today.day.addDays(1);
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_TRUE(sessionShown());
+    EXPECT_EQ(module1().sessionMinutes(), 60);
+}
+
 TEST_F(LogonWindow, ANewDayStartsFromTheFullAllowance)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60,
