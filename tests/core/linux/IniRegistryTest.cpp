@@ -29,18 +29,23 @@ Read readValue(IniRegistry &registry, const QString &keyPath, const QString &nam
     return read;
 }
 
+// What the About window's System Info button looks up under keyPath: the path of hardinfo.
+void expectTheSystemInformationProgram(IniRegistry &registry, const QString &keyPath)
+{
+    const Read read = readValue(registry, keyPath, QStringLiteral("PATH"));
+    EXPECT_EQ(read.result, Registry::Success);
+    EXPECT_EQ(read.type, Registry::REG_SZ);
+    EXPECT_EQ(read.data, QByteArray("/usr/bin/hardinfo\0", 18));
+}
+
 TEST(IniRegistry, KeyPathsAndValueNamesMatchWithoutRegardToCase)
 {
     RegistryFile file;
     file.write({QStringLiteral("[SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]"),
                 QStringLiteral("Path=sz:/usr/bin/hardinfo")});
     IniRegistry registry(file.path());
-    const Read read =
-        readValue(registry, QStringLiteral("software\\microsoft\\shared tools\\msinfo"),
-                  QStringLiteral("PATH"));
-    EXPECT_EQ(read.result, Registry::Success);
-    EXPECT_EQ(read.type, Registry::REG_SZ);
-    EXPECT_EQ(read.data, QByteArray("/usr/bin/hardinfo\0", 18));
+    expectTheSystemInformationProgram(registry,
+                                      QStringLiteral("software\\microsoft\\shared tools\\msinfo"));
 }
 
 TEST(IniRegistry, ReadsAHandWrittenFileWithCommentsBlanksAndWindowsLineEnds)
@@ -184,12 +189,8 @@ TEST_F(ConfigDirs, TheMachineRegistryFollowsTheConfigurationFolders)
 TEST(PackagedRegistry, NamesTheSystemInformationProgram)
 {
     IniRegistry registry(QStringLiteral(PACKAGED_REGISTRY));
-    const Read read =
-        readValue(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                  QStringLiteral("PATH"));
-    EXPECT_EQ(read.result, Registry::Success);
-    EXPECT_EQ(read.type, Registry::REG_SZ);
-    EXPECT_EQ(read.data, QByteArray("/usr/bin/hardinfo\0", 18));
+    expectTheSystemInformationProgram(registry,
+                                      QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryFile>
+#include <functional>
 #include <xcb/screensaver.h>
 
 namespace {
@@ -51,6 +52,24 @@ protected:
         return taken;
     }
 
+    // Sends the keys with xdotool with the switches on, then off: none reaches the other program
+    // while they are on, and once they are off its key presses come to what `arrived` expects.
+    void expectKeysOnlyWithTheSwitchesOff(const QStringList &keys, ForeignClient &other,
+                                          const std::function<bool(int)> &arrived)
+    {
+        const auto poll = [&] {
+            other.poll();
+        };
+        disabler->setSwitches(true);
+        ASSERT_TRUE(xdotool(keys));
+        X11Display::spin(300, poll);
+        EXPECT_EQ(other.keyPresses(), 0);
+
+        disabler->setSwitches(false);
+        ASSERT_TRUE(xdotool(keys));
+        EXPECT_TRUE(waitUntil([&] { return arrived(other.keyPresses()); }, 2000, poll));
+    }
+
     FakePowerBackend *power = nullptr;
     std::unique_ptr<LinuxDisabler> disabler;
 };
@@ -72,18 +91,8 @@ TEST_F(DisablerOnX11, AWindowManagerShortcutReachesNothingWhileTheSwitchesAreOn)
     const xcb_keycode_t f2 = windowManager.keycodeOf(KeysymF2);
     ASSERT_NE(f2, 0);
     windowManager.grabShortcut(f2, XCB_MOD_MASK_1);
-    auto poll = [&] {
-        windowManager.poll();
-    };
-
-    disabler->setSwitches(true);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F2")}));
-    X11Display::spin(300, poll);
-    EXPECT_EQ(windowManager.keyPresses(), 0);
-
-    disabler->setSwitches(false);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F2")}));
-    EXPECT_TRUE(waitUntil([&] { return windowManager.keyPresses() > 0; }, 2000, poll));
+    expectKeysOnlyWithTheSwitchesOff({QStringLiteral("key"), QStringLiteral("alt+F2")},
+                                     windowManager, [](int presses) { return presses > 0; });
 }
 
 TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwitchesAreOn)
@@ -94,19 +103,9 @@ TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwit
     xcb_set_input_focus(editor.connection(), XCB_INPUT_FOCUS_PARENT, editor.window(),
                         XCB_CURRENT_TIME);
     xcb_flush(editor.connection());
-    auto poll = [&] {
-        editor.poll();
-    };
-    X11Display::spin(200, poll);
-
-    disabler->setSwitches(true);
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("abc")}));
-    X11Display::spin(300, poll);
-    EXPECT_EQ(editor.keyPresses(), 0);
-
-    disabler->setSwitches(false);
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("abc")}));
-    EXPECT_TRUE(waitUntil([&] { return editor.keyPresses() == 3; }, 2000, poll));
+    X11Display::spin(200, [&] { editor.poll(); });
+    expectKeysOnlyWithTheSwitchesOff({QStringLiteral("type"), QStringLiteral("abc")}, editor,
+                                     [](int presses) { return presses == 3; });
 }
 
 TEST_F(DisablerOnX11, TheKeyboardMapHasNoConsoleSwitchOrZapWhileTheSwitchesAreOn)
