@@ -1,7 +1,7 @@
-#include "RegistryFile.h"
 #include "about/frmAbout.h"
 #include "core/AppError.h"
 #include "core/Services.h"
+#include "tests/support/RegistryFile.h"
 
 #include <gtest/gtest.h>
 

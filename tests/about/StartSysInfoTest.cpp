@@ -1,7 +1,7 @@
-#include "RegistryFile.h"
 #include "about/frmAbout.h"
 #include "core/QtProgramStarter.h"
 #include "core/Services.h"
+#include "tests/support/RegistryFile.h"
 
 #include <QPushButton>
 #include <gtest/gtest.h>

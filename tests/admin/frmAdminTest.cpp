@@ -53,9 +53,7 @@ protected:
         logon.show();
         logon.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&logon));
-        QTest::keyClicks(logon.txtUser, QStringLiteral("administrator"));
-        QTest::keyClicks(logon.txtPassword, password);
-        QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
+        logOnAs(QStringLiteral("administrator"), password);
         EXPECT_TRUE(flow().hasAdmin());
         frmAdmin &w = flow().admin();
         w.activateWindow();
@@ -528,6 +526,39 @@ TEST_P(LeavingTheWindow, BringsBackTheLogonWindowAndSavesNothing)
 INSTANTIATE_TEST_SUITE_P(, LeavingTheWindow, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool> &info) {
                              return info.param ? "ByLogoff" : "ByClosing";
+                         });
+
+// The administrator's time is not counted: an allowance of 0 minutes a day, which disables any
+// other account, does not lock the administrator out, later the same day or on a new day.
+class AdministratorWithoutDailyMinutes : public AdminWindow,
+                                         public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(AdministratorWithoutDailyMinutes, StillLogsOnAndGetsTheAdministratorWindow)
+{
+    storeFamily();
+    frmAdmin &w = logOnAsAdministrator();
+    retype(w.txtMins[0], QStringLiteral("0"));
+    save(w);
+    ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
+    ASSERT_EQ(stored("mins", 1), QStringLiteral("0"));
+    QTest::mouseClick(w.cmdLogoff, Qt::LeftButton);
+    ASSERT_FALSE(flow().hasAdmin());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    today.day = today.day.addDays(GetParam());
+    frmAdmin &again = logOnAsAdministrator();
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join(QLatin1Char('\n')));
+    EXPECT_FALSE(flow().hasSession());
+    EXPECT_FALSE(flow().logon().isVisible());
+    EXPECT_EQ(rowTexts(again, 0),
+              (QStringList{QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"),
+                           QStringLiteral("0"), QStringLiteral("-1"), todayText()}));
+}
+
+INSTANTIATE_TEST_SUITE_P(, AdministratorWithoutDailyMinutes, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             return info.param == 0 ? "LaterThatDay" : "OnANewDay";
                          });
 
 TEST_F(AdminWindow, ExitEndsTheProgramAtOnceWithoutSavingOrShuttingDown)

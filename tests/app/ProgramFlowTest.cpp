@@ -30,15 +30,6 @@ protected:
         storeAccount(1, AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1);
         storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
     }
-
-    void logOn(const QString &user, const QString &password)
-    {
-        frmLogon &logon = flow().logon();
-        logon.show();
-        QTest::keyClicks(logon.txtUser, user);
-        QTest::keyClicks(logon.txtPassword, password);
-        QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
-    }
 };
 
 TEST(ProgramFlowServices, AFlowWithoutTheServicesThatAreAlwaysNeededIsRefused)
@@ -52,7 +43,7 @@ TEST(ProgramFlowServices, AFlowWithoutTheServicesThatAreAlwaysNeededIsRefused)
 
 TEST_F(BareFlow, ASessionRunsAndEndsWithoutTheOptionalServices)
 {
-    logOn(QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     ASSERT_TRUE(flow().hasSession());
     frmActive &session = flow().session();
     EXPECT_TRUE(session.isVisible());
@@ -67,7 +58,7 @@ TEST_F(BareFlow, ASessionRunsAndEndsWithoutTheOptionalServices)
 
 TEST_F(BareFlow, TheAdministratorComesAndGoesAndTheLogonWindowWaitsAgain)
 {
-    logOn(QStringLiteral("administrator"), QStringLiteral("boss"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("boss"));
     ASSERT_TRUE(flow().hasAdmin());
     EXPECT_FALSE(flow().logon().isVisible());
     QTest::mouseClick(flow().admin().cmdLogoff, Qt::LeftButton);

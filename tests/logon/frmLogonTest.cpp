@@ -30,15 +30,6 @@ protected:
         return w;
     }
 
-    void logOn(frmLogon &w, const QString &user, const QString &password)
-    {
-        w.txtUser->clear();
-        w.txtPassword->clear();
-        QTest::keyClicks(w.txtUser, user);
-        QTest::keyClicks(w.txtPassword, password);
-        QTest::mouseClick(w.cmdLogOn, Qt::LeftButton);
-    }
-
     bool sessionShown() { return flow().hasSession() && flow().session().isVisible(); }
     bool adminShown() { return flow().hasAdmin() && flow().admin().isVisible(); }
 };
@@ -114,7 +105,7 @@ TEST_F(LogonWindow, FirstShowingTurnsTheSwitchesOnAndFocusesTheUserBox)
 TEST_F(LogonWindow, FirstRunAdministratorLogsOnInAnyCaseAndGetsTheAdministratorWindow)
 {
     frmLogon &w = open();
-    logOn(w, QStringLiteral("administrator"), QStringLiteral("QuiverLantern"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("QuiverLantern"));
     EXPECT_TRUE(adminShown());
     EXPECT_FALSE(sessionShown());
     EXPECT_FALSE(w.isVisible());
@@ -138,7 +129,7 @@ TEST_F(LogonWindow, WrongPasswordIsRefusedAndTheStoreIsUntouched)
                  QStringLiteral("1/1/2026"), -1);
     const auto before = store.section();
     frmLogon &w = open();
-    logOn(w, QStringLiteral("administrator"), QStringLiteral("guess"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("guess"));
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
     EXPECT_EQ(w.txtUser->text(), QStringLiteral("ADMINISTRATOR"));
     EXPECT_TRUE(w.txtPassword->text().isEmpty());
@@ -163,7 +154,7 @@ TEST_F(LogonWindow, EachRefusalHoldsTheBoxesForAboutTwoSecondsAndACorrectLogonIs
         SCOPED_TRACE(attempt);
         QElapsedTimer clock;
         clock.start();
-        logOn(w, QStringLiteral("kid"), QStringLiteral("guess%1").arg(attempt));
+        logOnAs(QStringLiteral("kid"), QStringLiteral("guess%1").arg(attempt));
         EXPECT_FALSE(takesInput());
         // What is typed or pressed meanwhile goes nowhere.
         QTest::keyClicks(w.txtPassword, QStringLiteral("pw"));
@@ -179,7 +170,7 @@ TEST_F(LogonWindow, EachRefusalHoldsTheBoxesForAboutTwoSecondsAndACorrectLogonIs
 
     QElapsedTimer clock;
     clock.start();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_LT(clock.elapsed(), 500);
     EXPECT_TRUE(sessionShown());
     EXPECT_EQ(messages.shown.size(), 2);
@@ -201,8 +192,8 @@ TEST_F(LogonWindow, ASameDayLogonContinuesFromTheMinutesLeft)
 {
     storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("X"), -1, QString(), -1);
     storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 17);
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_TRUE(sessionShown());
     EXPECT_FALSE(adminShown());
     EXPECT_EQ(module1().loggedOnIndex(), 2);
@@ -211,12 +202,34 @@ TEST_F(LogonWindow, ASameDayLogonContinuesFromTheMinutesLeft)
     EXPECT_EQ(store.section().value(QStringLiteral("date2")), todayText());
 }
 
+// The program killed during a same-day session stores nothing more: what the logon stored has to
+// leave no time for another logon that day, and the next day brings the full allowance back.
+TEST_F(LogonWindow, ASameDaySessionCutShortByAKillLeavesNoTimeForAnotherLogonThatDay)
+{
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 17);
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    ASSERT_TRUE(sessionShown());
+    ASSERT_EQ(module1().sessionMinutes(), 17);
+
+    restartProgram();
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Sorry, no time left today")});
+    EXPECT_FALSE(sessionShown());
+
+    today.day = today.day.addDays(1);
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_TRUE(sessionShown());
+    EXPECT_EQ(module1().sessionMinutes(), 60);
+}
+
 TEST_F(LogonWindow, ANewDayStartsFromTheFullAllowance)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60,
                  DateText::fromDate(today.day.addDays(-1)), 0);
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("KID"), QStringLiteral("PW"));
+    open();
+    logOnAs(QStringLiteral("KID"), QStringLiteral("PW"));
     EXPECT_TRUE(sessionShown());
     EXPECT_EQ(module1().sessionMinutes(), 60);
     EXPECT_EQ(store.section().value(QStringLiteral("left1")), QStringLiteral("0"));
@@ -227,8 +240,8 @@ TEST_F(LogonWindow, ADateInAnotherNotationCountsAsANewDay)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 45, QStringLiteral("2026-12-08"),
                  3);
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_EQ(module1().sessionMinutes(), 45);
 }
 
@@ -237,7 +250,7 @@ TEST_F(LogonWindow, NoTimeLeftTodayIsRefusedWithBothBoxesCleared)
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 0);
     const auto before = store.section();
     frmLogon &w = open();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Sorry, no time left today")});
     EXPECT_TRUE(w.txtUser->text().isEmpty());
     EXPECT_TRUE(w.txtPassword->text().isEmpty());
@@ -253,8 +266,8 @@ TEST_F(LogonWindow, AnAccountWithNoDailyMinutesIsDisabledOnAnyDay)
     storeAccount(2, QStringLiteral("TEEN"), QStringLiteral("PW"), 0, todayText(), 5);
     const auto before = store.section();
     frmLogon &w = open();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
-    logOn(w, QStringLiteral("teen"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("teen"), QStringLiteral("pw"));
     const QString disabled =
         QStringLiteral("Sorry, your UserID has been disabled. See your administrator");
     EXPECT_EQ(messages.texts(), (QStringList{disabled, disabled}));
@@ -268,8 +281,8 @@ TEST_F(LogonWindow, TwoSlotsWithOneUserIdEachLogOnWithTheirOwnPassword)
 {
     storeAccount(1, QStringLiteral("TWIN"), QStringLiteral("ONE"), 10, QString(), 0);
     storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("TWO"), 20, QString(), 0);
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("twin"), QStringLiteral("two"));
+    open();
+    logOnAs(QStringLiteral("twin"), QStringLiteral("two"));
     EXPECT_EQ(module1().loggedOnIndex(), 2);
     EXPECT_EQ(module1().sessionMinutes(), 20);
 }
@@ -278,8 +291,8 @@ TEST_F(LogonWindow, TheFirstOfTwoFullyMatchingSlotsWins)
 {
     storeAccount(1, QStringLiteral("TWIN"), QStringLiteral("SAME"), 10, QString(), 0);
     storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("SAME"), 20, QString(), 0);
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("twin"), QStringLiteral("same"));
+    open();
+    logOnAs(QStringLiteral("twin"), QStringLiteral("same"));
     EXPECT_EQ(module1().loggedOnIndex(), 1);
 }
 
@@ -287,17 +300,17 @@ TEST_F(LogonWindow, RoutingFollowsTheUserIdNotTheSlot)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
     storeAccount(2, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), 60, QString(), 60);
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("Administrator"), QStringLiteral("boss"));
+    open();
+    logOnAs(QStringLiteral("Administrator"), QStringLiteral("boss"));
     EXPECT_TRUE(adminShown());
     EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("-1"));
 }
 
 TEST_F(LogonWindow, ACountOfZeroRefusesEveryone)
 {
-    frmLogon &w = open();
+    open();
     module1().setAccounts({});
-    logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
 }
 
@@ -305,8 +318,8 @@ TEST_F(LogonWindow, AFailedSaveIsReportedAndTheLogonGoesOn)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
     store.failNextSave = true;
-    frmLogon &w = open();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Error 75 ")));
     EXPECT_TRUE(sessionShown());
@@ -315,7 +328,7 @@ TEST_F(LogonWindow, AFailedSaveIsReportedAndTheLogonGoesOn)
 TEST_F(LogonWindow, BringingItBackRestoresTheWaitingState)
 {
     frmLogon &w = open();
-    logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     ASSERT_FALSE(w.isVisible());
     disablerLog.clear();
     w.bringBack();
@@ -382,8 +395,8 @@ TEST_F(LogonWindow, AnUntrustedSettingsFileRefusesEveryLogonUntilItIsMended)
     frmLogon &w = open();
     const QString refused =
         QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
-    logOn(w, QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_EQ(messages.texts(), (QStringList{refused, refused}));
     EXPECT_FALSE(adminShown());
     EXPECT_FALSE(sessionShown());
@@ -392,7 +405,7 @@ TEST_F(LogonWindow, AnUntrustedSettingsFileRefusesEveryLogonUntilItIsMended)
     EXPECT_EQ(store.saves, 0);
 
     store.refusedBecause.clear();
-    logOn(w, QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_TRUE(sessionShown());
     EXPECT_EQ(messages.shown.size(), 2);
 }

@@ -1,10 +1,9 @@
 #include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
+#include "tests/support/AccountsOnFile.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -120,28 +119,14 @@ const HostileFile HostileFiles[] = {
 };
 
 class HostileSettingsFile : public ::testing::TestWithParam<HostileFile>
-{
-protected:
-    void TearDown() override
-    {
-        module1().reset();
-        module1().setStore(nullptr);
-    }
-};
+{};
 
 TEST_P(HostileSettingsFile, LoadsWithinBoundsAndNeverGrantsUnlimitedTime)
 {
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/TimoraV2.ini");
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(GetParam().contents());
-    }
-    IniSettingsStore store(path);
-    AccountTable &table = module1();
-    table.reset();
-    table.setStore(&store);
+    AccountsOnFile accounts;
+    ASSERT_TRUE(accounts.write(GetParam().contents()));
+    const IniSettingsStore &store = accounts.store;
+    AccountTable &table = accounts.table;
 
     QElapsedTimer clock;
     clock.start();

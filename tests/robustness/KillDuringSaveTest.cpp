@@ -1,9 +1,9 @@
 #include "core/AccountTable.h"
 #include "core/linux/IniSettingsStore.h"
 
+#include "tests/support/AccountsOnFile.h"
 #include "tests/support/KilledSaver.h"
-#include <QRandomGenerator>
-#include <QTemporaryDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -18,24 +18,14 @@ namespace {
 // The program killed outright (SIGKILL) at a random instant while a window saves the accounts,
 // again and again: the file always loads as one whole version, never a mix of two, never empty.
 class KilledWhileAWindowSaves : public ::testing::TestWithParam<const char *>
-{
-protected:
-    void TearDown() override
-    {
-        module1().reset();
-        module1().setStore(nullptr);
-    }
-};
+{};
 
 TEST_P(KilledWhileAWindowSaves, TheFileAlwaysLoadsAsOneWholeVersion)
 {
     const bool sessionEnd = std::string(GetParam()) == "session-end";
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
-    const QByteArray file = path.toLocal8Bit();
-    IniSettingsStore store(path);
-    AccountTable &table = module1();
-    table.setStore(&store);
+    AccountsOnFile accounts;
+    const QByteArray file = QFile::encodeName(accounts.path());
+    AccountTable &table = accounts.table;
 
     const int rounds = 30;
     for (int round = 0; round < rounds; ++round) {

@@ -35,9 +35,7 @@ int main(int argc, char *argv[])
     ProgramFlow flow(fakes.services);
     frmLogon &logon = flow.logon();
     logon.show();
-    logon.txtUser->setText(QStringLiteral("kid"));
-    logon.txtPassword->setText(QStringLiteral("pw"));
-    logon.cmdLogOn_Click();
+    logOnAs(logon, QStringLiteral("kid"), QStringLiteral("pw"));
     if (!flow.hasSession())
         return 3;
     frmActive &session = flow.session();

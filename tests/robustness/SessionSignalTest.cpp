@@ -1,9 +1,10 @@
 #include "core/AccountTable.h"
 #include "core/DateText.h"
 #include "core/linux/IniSettingsStore.h"
+#include "tests/support/AccountsOnFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -23,21 +24,10 @@ class SessionToldToEnd : public ::testing::TestWithParam<int>
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
-        errorsPath = dir.path() + QStringLiteral("/errors");
-        store = std::make_unique<IniSettingsStore>(path);
-        AccountTable &table = module1();
-        table.reset();
-        table.setStore(store.get());
-        table.setAccounts({{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
-                           {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
-        table.SaveAccounts();
-    }
-    void TearDown() override
-    {
-        module1().reset();
-        module1().setStore(nullptr);
+        accounts.table.setAccounts(
+            {{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
+             {QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
+        accounts.table.SaveAccounts();
     }
 
     // Starts the session and waits until it says it is ready; false if it never does.
@@ -86,16 +76,11 @@ protected:
         return table.account(2);
     }
 
-    QByteArray errors() const
-    {
-        QFile file(errorsPath);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray errors() const { return TestFiles::read(errorsPath); }
 
-    QTemporaryDir dir;
-    QString path;
-    QString errorsPath;
-    std::unique_ptr<IniSettingsStore> store;
+    AccountsOnFile accounts;
+    const QString path = accounts.path();
+    const QString errorsPath = accounts.root() + QStringLiteral("/errors");
     pid_t child = -1;
 };
 

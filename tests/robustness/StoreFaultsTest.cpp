@@ -2,9 +2,10 @@
 #include "core/AccountTable.h"
 #include "core/AppError.h"
 #include "core/linux/IniSettingsStore.h"
+#include "tests/support/AccountsOnFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -30,35 +31,24 @@ void fillTable(AccountTable &table, int version)
     table.setAccounts(accounts);
 }
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class StoreOnAFaultyDisk : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    // The table over a settings file below `folder`.
+    void useFolder(const QString &folder)
     {
-        table.reset();
-        table.setStore(&store);
-    }
-    void TearDown() override
-    {
-        table.reset();
-        table.setStore(nullptr);
+        accounts = std::make_unique<AccountsOnFile>(folder);
+        path = accounts->path();
     }
 
     // Saves version 1 of the accounts into `folder` and returns the file's bytes.
     QByteArray saveFirstVersion(const QString &folder)
     {
-        path = folder + QStringLiteral("/TimoraV2/TimoraV2.ini");
-        store = IniSettingsStore(path);
+        useFolder(folder);
         fillTable(table, 1);
         table.SaveAccounts();
         saved = table.accounts();
-        return contentsOf(path);
+        return TestFiles::read(path);
     }
 
     // The next save must fail with the clear error and leave version 1 loadable as it was.
@@ -74,14 +64,14 @@ protected:
                 << error.description().toStdString();
             EXPECT_TRUE(error.description().contains(path)) << error.description().toStdString();
         }
-        EXPECT_EQ(contentsOf(path), before);
+        EXPECT_EQ(TestFiles::read(path), before);
         table.reset();
         table.LoadAccounts();
         EXPECT_EQ(table.count(), AccountTable::MaxAccounts);
         EXPECT_EQ(table.accounts(), saved);
     }
 
-    IniSettingsStore store{QString()};
+    std::unique_ptr<AccountsOnFile> accounts;
     AccountTable &table = module1();
     QString path;
     QList<AccountSlot> saved;
@@ -118,8 +108,7 @@ TEST_F(StoreOnAFaultyDisk, TheVeryFirstSaveOnAFullDiskFailsAndTheNextStartIsStil
         GTEST_SKIP() << disk.whyNot().toStdString();
     ASSERT_TRUE(QDir().mkpath(disk.path() + QStringLiteral("/TimoraV2")));
     ASSERT_GT(disk.fill(), 0);
-    path = disk.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
-    store = IniSettingsStore(path);
+    useFolder(disk.path());
     table.LoadAccounts();
     EXPECT_THROW(table.SaveAccounts(), AppError);
 

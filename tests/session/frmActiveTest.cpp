@@ -37,11 +37,7 @@ protected:
     {
         storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), -1, QString(), -1);
         storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), minsPerDay, date, left);
-        frmLogon &logon = flow().logon();
-        logon.show();
-        QTest::keyClicks(logon.txtUser, QStringLiteral("kid"));
-        QTest::keyClicks(logon.txtPassword, QStringLiteral("pw"));
-        QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
+        logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
         EXPECT_TRUE(flow().hasSession());
         frmActive &w = flow().session();
         EXPECT_TRUE(w.isVisible());
@@ -325,6 +321,56 @@ TEST_F(SessionWindow, ASessionWithoutLimitIsNeverEndedByTheCountdown)
     EXPECT_EQ(programEnd.ends, 0);
     EXPECT_TRUE(disablerLog.isEmpty());
 }
+
+// An allowance below zero means no limit, on the day's first logon and on a later one that goes
+// on from the count an earlier session stored. The session's own timer runs, at a fast pace.
+struct NoLimit
+{
+    const char *story;
+    int daysSinceLastLogon;
+    int left;
+    int start;
+};
+
+void PrintTo(const NoLimit &run, std::ostream *os)
+{
+    *os << run.story;
+}
+
+class SessionWithoutLimit : public SessionWindow, public ::testing::WithParamInterface<NoLimit>
+{};
+
+TEST_P(SessionWithoutLimit, CountsOnBelowZeroWithoutAWarningOrAnEnd)
+{
+    const NoLimit run = GetParam();
+    frmActive &w =
+        logOn(-1, DateText::fromDate(today.day.addDays(-run.daysSinceLastLogon)), run.left);
+    ASSERT_EQ(w.txtTime->text(), QString::number(run.start));
+    int ticks = 0;
+    QObject::connect(w.Timer1, &QTimer::timeout, [&] { ++ticks; });
+    w.Timer1->setInterval(5);
+    w.Timer1->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 12; }, 5000)) << ticks << " ticks";
+
+    const QString reached = QString::number(run.start - ticks);
+    EXPECT_EQ(w.txtTime->text(), reached);
+    EXPECT_EQ(tip(), QStringLiteral("Minutes Remaining:") + reached);
+    EXPECT_EQ(w.pb1->value(), 100);
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join(QLatin1Char('\n')));
+    EXPECT_EQ(programEnd.ends, 0);
+    EXPECT_TRUE(disablerLog.isEmpty());
+
+    // Log Off stores the count reached, for a later logon that day.
+    QTest::mouseClick(w.cmdLogOff, Qt::LeftButton);
+    EXPECT_EQ(stored("left"), reached);
+    EXPECT_EQ(disablerLog, QStringList{Restart});
+}
+
+INSTANTIATE_TEST_SUITE_P(, SessionWithoutLimit,
+                         ::testing::Values(NoLimit{"FirstLogonOfTheDay", 1, 0, -1},
+                                           NoLimit{"SameDayAfterAnEarlierSession", 0, -40, -40}),
+                         [](const auto &info) { return std::string(info.param.story); });
 
 // ---- Ways out -------------------------------------------------------------------------------
 
@@ -714,6 +760,41 @@ TEST_F(SessionWindow, ANewPasswordIsStoredInUpperCaseAndTheMinutesLeftStayZero)
     EXPECT_EQ(stored("left"), QStringLiteral("27"));
     EXPECT_EQ(stored("pswd"), QStringLiteral("NEW PW"));
 }
+
+// The logon window upper-cases what is typed, so the new password is stored upper-cased: it logs
+// on the next day typed in any case, whether the session ended by Log Off or the program was
+// killed after the change; the old one is refused.
+class ChangedPassword : public SessionWindow, public ::testing::WithParamInterface<bool>
+{};
+
+TEST_P(ChangedPassword, LogsOnTheNextDayTypedInAnyCase)
+{
+    const bool byLogOff = GetParam();
+    frmActive &w = logOn(30);
+    QTest::mouseClick(w.cmdNewPsw, Qt::LeftButton);
+    QTest::keyClicks(w.txtNewpsw, QStringLiteral("Blue Moon"));
+    QTest::mouseClick(w.cmdSavePsw, Qt::LeftButton);
+    ASSERT_TRUE(messages.shown.isEmpty());
+    if (byLogOff)
+        QTest::mouseClick(w.cmdLogOff, Qt::LeftButton);
+
+    restartProgram();
+    today.day = today.day.addDays(1);
+    logOnAs(QStringLiteral("kid"), QStringLiteral("bLUE mOON"));
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join(QLatin1Char('\n')));
+    ASSERT_TRUE(flow().hasSession());
+    EXPECT_EQ(flow().session().txtTime->text(), QStringLiteral("30"));
+
+    restartProgram();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
+    EXPECT_FALSE(flow().hasSession());
+}
+
+INSTANTIATE_TEST_SUITE_P(, ChangedPassword, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) {
+                             return info.param ? "AfterLogOff" : "AfterAKill";
+                         });
 
 TEST_F(SessionWindow, APasswordThatCannotBeStoredIsReportedAndTheFrameCloses)
 {

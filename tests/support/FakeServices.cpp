@@ -3,9 +3,13 @@
 #include "app/ProgramFlow.h"
 #include "core/AccountTable.h"
 #include "core/DateText.h"
+#include "logon/frmLogon.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QWidget>
 
 void RecordingMessageBoxes::show(const QString &text, Modality modality)
@@ -73,16 +77,45 @@ ProgramFlow &TimoraTest::flow()
 
 void TimoraTest::TearDown()
 {
-    // Every top-level window goes, without running its close handling. A popup owned by a
-    // window (a calendar's month menu) goes with its window, so each is checked before delete.
+    dropWindows();
+    module1().reset();
+    module1().setStore(nullptr);
+}
+
+void TimoraTest::dropWindows()
+{
+    // A popup owned by a window (a calendar's month menu) goes with its window, so each is
+    // checked before delete.
     const QWidgetList windows = QApplication::topLevelWidgets();
     const QList<QPointer<QWidget>> alive(windows.cbegin(), windows.cend());
     for (const QPointer<QWidget> &w : alive)
         delete w.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_flow.reset();
+}
+
+void TimoraTest::logOnAs(const QString &user, const QString &password)
+{
+    frmLogon &logon = flow().logon();
+    if (!logon.isVisible())
+        logon.show();
+    ::logOnAs(logon, user, password);
+}
+
+void TimoraTest::restartProgram()
+{
+    dropWindows();
     module1().reset();
-    module1().setStore(nullptr);
+    module1().setStore(&store);
+}
+
+void logOnAs(frmLogon &logon, const QString &user, const QString &password)
+{
+    logon.txtUser->clear();
+    logon.txtPassword->clear();
+    QTest::keyClicks(logon.txtUser, user);
+    QTest::keyClicks(logon.txtPassword, password);
+    QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
 }
 
 void TimoraTest::storeAccount(int slot, const QString &user, const QString &password, int mins,

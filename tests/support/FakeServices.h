@@ -17,6 +17,12 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 
+class frmLogon;
+
+// Logs on as a person does: types the user id and the password into the logon window's boxes,
+// replacing what they held, and presses Log On.
+void logOnAs(frmLogon &logon, const QString &user, const QString &password);
+
 // Records every box instead of showing it; an optional hook runs while a box that is waited
 // for "is open". A box shown without waiting counts as still open when the test goes on.
 class RecordingMessageBoxes : public MessageBoxes
@@ -203,6 +209,14 @@ protected:
 
     ProgramFlow &flow();
 
+    // Logs on through the program's logon window (shown first where it is not): types the user
+    // id and the password and presses Log On.
+    void logOnAs(const QString &user, const QString &password);
+    // The program ends without saving anything more, as when it is killed, and starts again on
+    // the same store: its windows and the table go, and the next logon window reads the store
+    // afresh.
+    void restartProgram();
+
     // Puts an account into the given slot of the store (not the table).
     void storeAccount(int slot, const QString &user, const QString &password, int mins,
                       const QString &date, int left);
@@ -211,5 +225,8 @@ protected:
     MemorySettingsStore store;
 
 private:
+    // Every top-level window goes, without running its close handling, and the flow with them.
+    void dropWindows();
+
     std::unique_ptr<ProgramFlow> m_flow;
 };

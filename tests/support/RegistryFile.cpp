@@ -1,10 +1,9 @@
 #include "RegistryFile.h"
 
+#include "TestFiles.h"
 #include "core/Services.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 RegistryFile::RegistryFile()
 {
@@ -18,17 +17,14 @@ QString RegistryFile::path() const
 
 void RegistryFile::write(const QStringList &lines) const
 {
-    QFile out(path());
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    ASSERT_TRUE(
+        TestFiles::write(path(), (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()));
 }
 
 QString RegistryFile::createFile(const QString &name) const
 {
     const QString p = m_dir.filePath(name);
-    QDir().mkpath(QFileInfo(p).absolutePath());
-    QFile out(p);
-    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(TestFiles::write(p, {}));
     return p;
 }
 

@@ -1,6 +1,6 @@
 #include "core/linux/X11WindowSystem.h"
-#include "ForeignClient.h"
-#include "X11Display.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,11 +1,11 @@
-#include "ForeignClient.h"
-#include "X11Display.h"
 #include "about/frmAbout.h"
 #include "core/QtMessageBoxes.h"
 #include "core/Services.h"
 #include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -43,16 +43,11 @@ protected:
     frmLogon &openLogon()
     {
         frmLogon &w = flow().logon();
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(waitUntil([&] { return inFront(w); }, 3000));
+        EXPECT_TRUE(X11Display::showInFront(*windows, w));
         return w;
     }
 
-    bool inFront(const QWidget &w) const
-    {
-        return windows->foregroundWindow() == static_cast<WindowSystem::WindowId>(w.winId());
-    }
+    bool inFront(const QWidget &w) const { return X11Display::inFront(*windows, w); }
 
     std::unique_ptr<ForeignClient> frontWindow(const ForeignClient::Options &options)
     {
@@ -181,9 +176,7 @@ TEST_F(GuardOnX11, NeverRemovesTheProgramsOwnWindows)
         void closeEvent(QCloseEvent *event) override { event->ignore(); }
     } own;
     own.setWindowTitle(QStringLiteral("Not On The List"));
-    own.show();
-    own.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return inFront(own); }, 3000));
+    ASSERT_TRUE(X11Display::showInFront(*windows, own));
     for (int i = 0; i < 3; ++i) {
         w.Timer1_Timer();
         X11Display::spin(100);
@@ -236,8 +229,7 @@ TEST_F(GuardOnX11, LeavesTheLogonWindowAndTheAboutWindowOpen)
     w.mnuAbout_Click();
     ASSERT_TRUE(flow().hasAbout());
     frmAbout &about = flow().about();
-    about.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return inFront(about); }, 3000));
+    ASSERT_TRUE(X11Display::showInFront(*windows, about));
     w.Timer1_Timer();
     X11Display::spin(300);
     EXPECT_TRUE(about.isVisible());
@@ -249,8 +241,8 @@ TEST_F(GuardOnX11, TheLogonWindowMinimisedByTheWindowManagerComesStraightBack)
     frmLogon &w = openLogon();
     disablerLog.clear();
     // What the minimise button of the window manager's title bar does.
-    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
-                                {QStringLiteral("windowminimize"), QString::number(w.winId())}));
+    ASSERT_TRUE(
+        X11Display::xdotool({QStringLiteral("windowminimize"), QString::number(w.winId())}));
     ASSERT_TRUE(waitUntil(
         [&] { return disablerLog.contains(QStringLiteral("switches off")) && inFront(w); }, 3000));
     EXPECT_FALSE(w.isMinimized());
@@ -296,11 +288,9 @@ TEST_F(GuardOnX11, DismissesTheProgramsOwnMessageBox)
     });
     safetyNet.start(8000);
 
-    w.txtUser->setText(QStringLiteral("nobody"));
-    w.txtPassword->setText(QStringLiteral("wrong"));
     QElapsedTimer shown;
     shown.start();
-    w.cmdLogOn_Click();
+    logOnAs(QStringLiteral("nobody"), QStringLiteral("wrong"));
     const qint64 elapsed = shown.elapsed();
 
     EXPECT_TRUE(safetyNet.isActive()) << "the box was not dismissed by the guard";
@@ -333,9 +323,7 @@ TEST_F(GuardOnX11, AWindowInFrontThatIsAlreadyGoneIsSentNothingAndTheProgramGoes
 TEST_F(GuardOnX11, NoTickRunsAfterASuccessfulLogon)
 {
     frmLogon &w = openLogon();
-    w.txtUser->setText(QStringLiteral("administrator"));
-    w.txtPassword->setText(QStringLiteral("quiverlantern"));
-    w.cmdLogOn_Click();
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     ASSERT_FALSE(w.isVisible());
     auto client = frontWindow({QStringLiteral("Spreadsheet")});
     X11Display::spin(2500, [&] { client->poll(); });

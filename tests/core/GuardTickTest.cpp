@@ -22,13 +22,27 @@ void PrintTo(const TitleCase &c, std::ostream *out)
     *out << '"' << c.title << (c.leftAlone ? "\" left alone" : "\" closed");
 }
 
-class TheGuardRule : public ::testing::TestWithParam<TitleCase>
+// The guard over a desktop made of titles.
+class TheGuard : public ::testing::Test
+{
+protected:
+    // Puts a window in front that stays when it is asked to close.
+    WindowSystem::WindowId stubbornInFront(const QString &title)
+    {
+        const WindowSystem::WindowId window = desktop.bringToFront(title);
+        desktop.stubborn.insert(window);
+        return window;
+    }
+
+    FakeWindowSystem desktop;
+    ForegroundGuard guard{desktop};
+};
+
+class TheGuardRule : public TheGuard, public ::testing::WithParamInterface<TitleCase>
 {};
 
 TEST_P(TheGuardRule, ComparesTheWholeUpperCasedTitle)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
     const WindowSystem::WindowId window = desktop.bringToFront(QString::fromUtf8(GetParam().title));
     guard.tick();
     if (GetParam().leftAlone)
@@ -59,48 +73,42 @@ INSTANTIATE_TEST_SUITE_P(
         TitleCase{"ſystem logon", false}, TitleCase{"System Informatıon", false},
         TitleCase{"about timoradeſk", false}, TitleCase{"Timora Deſk", false}));
 
-TEST(TheGuard, TestsTheAllowedTitlesInTheirOrder)
+TEST_F(TheGuard, TestsTheAllowedTitlesInTheirOrder)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
     EXPECT_EQ(guard.allowedTitles(),
               (QStringList{QStringLiteral("SYSTEM LOGON"), QStringLiteral("DESKTOP"),
                            QStringLiteral("TIMORA DESK"), QStringLiteral("ABOUT TIMORADESK"),
                            QStringLiteral("SYSTEM INFORMATION")}));
 }
 
-TEST(TheGuard, AllowsTheDesktopWindowByTheTitleItHadWhenTheGuardStarted)
+TEST_F(TheGuard, AllowsTheDesktopWindowByTheTitleItHadWhenTheGuardStarted)
 {
-    FakeWindowSystem desktop;
     desktop.desktop = QStringLiteral("Kiosk Wallpaper");
-    ForegroundGuard guard(desktop);
-    EXPECT_EQ(guard.allowedTitles().at(1), QStringLiteral("KIOSK WALLPAPER"));
+    ForegroundGuard started(desktop);
+    EXPECT_EQ(started.allowedTitles().at(1), QStringLiteral("KIOSK WALLPAPER"));
 
     desktop.desktop = QStringLiteral("Renamed Later");
     desktop.bringToFront(QStringLiteral("kiosk wallpaper"));
-    guard.tick();
+    started.tick();
     EXPECT_TRUE(desktop.closeRequests.isEmpty());
     // "Desktop" only stands in when there is no desktop window.
     const auto other = desktop.bringToFront(QStringLiteral("Desktop"));
-    guard.tick();
+    started.tick();
     EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{other});
 }
 
-TEST(TheGuard, AnUntitledDesktopDoesNotLetUntitledWindowsThrough)
+TEST_F(TheGuard, AnUntitledDesktopDoesNotLetUntitledWindowsThrough)
 {
-    FakeWindowSystem desktop;
     desktop.desktop = QString();
-    ForegroundGuard guard(desktop);
-    EXPECT_EQ(guard.allowedTitles().at(1), QStringLiteral("DESKTOP"));
+    ForegroundGuard started(desktop);
+    EXPECT_EQ(started.allowedTitles().at(1), QStringLiteral("DESKTOP"));
     const auto untitled = desktop.bringToFront(QString());
-    guard.tick();
+    started.tick();
     EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{untitled});
 }
 
-TEST(TheGuard, SendsNothingWhenNoWindowIsInFrontOrItHasJustGone)
+TEST_F(TheGuard, SendsNothingWhenNoWindowIsInFrontOrItHasJustGone)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
     EXPECT_FALSE(guard.tick());
 
     const auto gone = desktop.bringToFront(QStringLiteral("xterm"));
@@ -109,22 +117,18 @@ TEST(TheGuard, SendsNothingWhenNoWindowIsInFrontOrItHasJustGone)
     EXPECT_TRUE(desktop.closeRequests.isEmpty());
 }
 
-TEST(TheGuard, UpperCasesOnlyTheAsciiLetters)
+TEST_F(TheGuard, UpperCasesOnlyTheAsciiLetters)
 {
     EXPECT_EQ(ForegroundGuard::asciiUpper(QStringLiteral("about ſ ı é ß z{")),
               QStringLiteral("ABOUT ſ ı é ß Z{"));
-    FakeWindowSystem desktop;
     desktop.desktop = QStringLiteral("ſchreibtisch");
     EXPECT_EQ(ForegroundGuard(desktop).allowedTitles().at(1), QStringLiteral("ſCHREIBTISCH"));
 }
 
-TEST(TheGuard, RemovesAWindowStillInFrontAtTheNextTickAfterItWasAsked)
+TEST_F(TheGuard, RemovesAWindowStillInFrontAtTheNextTickAfterItWasAsked)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
     const auto logon = desktop.bringToFront(QStringLiteral("System Logon"));
-    const auto stubborn = desktop.bringToFront(QStringLiteral("Stubborn"));
-    desktop.stubborn.insert(stubborn);
+    const auto stubborn = stubbornInFront(QStringLiteral("Stubborn"));
 
     EXPECT_TRUE(guard.tick());
     // Asked once; while it stays in front during this tick it is not asked again.
@@ -137,12 +141,9 @@ TEST(TheGuard, RemovesAWindowStillInFrontAtTheNextTickAfterItWasAsked)
     EXPECT_EQ(desktop.foreground, logon);
 }
 
-TEST(TheGuard, RemovesAWindowThatTakesAnAllowedTitleWhenAskedToClose)
+TEST_F(TheGuard, RemovesAWindowThatTakesAnAllowedTitleWhenAskedToClose)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
-    const auto renamer = desktop.bringToFront(QStringLiteral("Not Suspicious"));
-    desktop.stubborn.insert(renamer);
+    const auto renamer = stubbornInFront(QStringLiteral("Not Suspicious"));
     desktop.whenAsked[renamer] = [&] {
         desktop.titles[renamer] = QStringLiteral("System Logon");
     };
@@ -151,12 +152,9 @@ TEST(TheGuard, RemovesAWindowThatTakesAnAllowedTitleWhenAskedToClose)
     EXPECT_EQ(desktop.removals, QList<WindowSystem::WindowId>{renamer});
 }
 
-TEST(TheGuard, AsksAgainAWindowItMayNotRemove)
+TEST_F(TheGuard, AsksAgainAWindowItMayNotRemove)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
-    const auto panel = desktop.bringToFront(QStringLiteral("panel"));
-    desktop.stubborn.insert(panel);
+    const auto panel = stubbornInFront(QStringLiteral("panel"));
     desktop.protectedWindows.insert(panel);
     for (int i = 0; i < 3; ++i)
         guard.tick();
@@ -164,10 +162,8 @@ TEST(TheGuard, AsksAgainAWindowItMayNotRemove)
     EXPECT_TRUE(desktop.removals.isEmpty());
 }
 
-TEST(TheGuard, ClearsAPileOfWindowsInOneTick)
+TEST_F(TheGuard, ClearsAPileOfWindowsInOneTick)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
     const auto logon = desktop.bringToFront(QStringLiteral("System Logon"));
     QList<WindowSystem::WindowId> pile;
     for (int i = 0; i < 15; ++i)
@@ -185,12 +181,9 @@ TEST(TheGuard, ClearsAPileOfWindowsInOneTick)
     EXPECT_EQ(desktop.foreground, logon);
 }
 
-TEST(TheGuard, AWindowAskedEarlierIsNotRemovedWithoutAskingAfterATickWithoutIt)
+TEST_F(TheGuard, AWindowAskedEarlierIsNotRemovedWithoutAskingAfterATickWithoutIt)
 {
-    FakeWindowSystem desktop;
-    ForegroundGuard guard(desktop);
-    const auto window = desktop.bringToFront(QStringLiteral("Editor"));
-    desktop.stubborn.insert(window);
+    const auto window = stubbornInFront(QStringLiteral("Editor"));
     guard.tick();
     // Something allowed comes in front for one tick, then the window again.
     desktop.foreground = desktop.bringToFront(QStringLiteral("About TimoraDesk"));
@@ -270,9 +263,7 @@ TEST_F(GuardTick, NoTickLooksAfterASuccessfulLogon)
     desktop.whileLooking = [&] {
         ++looks;
     };
-    w.txtUser->setText(QStringLiteral("administrator"));
-    w.txtPassword->setText(QStringLiteral("quiverlantern"));
-    w.cmdLogOn_Click();
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("quiverlantern"));
     ASSERT_FALSE(w.isVisible());
     // Far longer than the guard's interval, in test time.
     w.Timer1->setInterval(10);

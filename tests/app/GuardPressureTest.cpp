@@ -1,6 +1,6 @@
-#include "ForeignClient.h"
-#include "X11Display.h"
 #include "core/linux/X11WindowSystem.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,11 +35,7 @@ TEST(GuardUnderPressure, NoForeignWindowStaysInFrontAndTheGuardsMemoryStaysFlat)
     SKIP_WITHOUT_X11_DISPLAY();
     QTemporaryDir config;
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(X11Display::name()));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.filePath(QStringLiteral("c")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), config.path());
+    QProcessEnvironment environment = X11Display::programEnvironment(config.path());
     // Freed memory is reused at once, so that the resident size shows what is really held.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
                        QStringLiteral("detect_leaks=0:quarantine_size_mb=0"));
@@ -50,9 +46,7 @@ TEST(GuardUnderPressure, NoForeignWindowStaysInFrontAndTheGuardsMemoryStaysFlat)
 
     X11WindowSystem windows(X11Display::name());
     const auto logonInFront = [&] {
-        const auto front = windows.foregroundWindow();
-        return front != WindowSystem::NoWindow &&
-               windows.titleOf(front) == QStringLiteral("System Logon");
+        return X11Display::titleInFront(windows) == QStringLiteral("System Logon");
     };
     ASSERT_TRUE(X11Display::waitUntil(logonInFront, 15000)) << "the logon window did not come up";
     X11Display::spin(2500);

@@ -2,11 +2,11 @@
 #include "core/AccountTable.h"
 #include "core/AppError.h"
 
+#include "tests/support/AccountsOnFile.h"
 #include "tests/support/KilledSaver.h"
+#include "tests/support/TestFiles.h"
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -21,31 +21,9 @@ namespace {
 class SettingsFile : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
-        table.reset();
-        table.setStore(&store);
-    }
-    void TearDown() override
-    {
-        table.reset();
-        table.setStore(nullptr);
-    }
-
-    static mode_t modeOf(const QString &p)
-    {
-        struct stat st
-        {};
-        ::stat(QFile::encodeName(p).constData(), &st);
-        return st.st_mode & 07777;
-    }
-
-    QTemporaryDir dir;
-    QString path;
-    IniSettingsStore store{QString()};
-    AccountTable &table = module1();
+    AccountsOnFile accounts;
+    const QString path = accounts.path();
+    AccountTable &table = accounts.table;
 };
 
 TEST_F(SettingsFile, DefaultPathFollowsXdgConfigHome)
@@ -56,17 +34,14 @@ TEST_F(SettingsFile, DefaultPathFollowsXdgConfigHome)
 
 TEST_F(SettingsFile, FirstSaveCreatesAPrivateFileInAPrivateFolderWithSlotOne)
 {
-    store = IniSettingsStore(path);
     const mode_t old = ::umask(022);
     table.LoadAccounts();
     table.SaveAccounts();
     ::umask(old);
-    EXPECT_EQ(modeOf(path), 0600u);
-    EXPECT_EQ(modeOf(QFileInfo(path).absolutePath()), 0700u);
+    EXPECT_EQ(TestFiles::mode(path), 0600u);
+    EXPECT_EQ(TestFiles::mode(accounts.folder()), 0700u);
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(TestFiles::read(path));
     EXPECT_TRUE(text.startsWith(QStringLiteral("[SecData]"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("mins1=-1")));
     EXPECT_TRUE(text.contains(QStringLiteral("left1=-1")));
@@ -76,7 +51,6 @@ TEST_F(SettingsFile, FirstSaveCreatesAPrivateFileInAPrivateFolderWithSlotOne)
 
 TEST_F(SettingsFile, AccountsRoundTripThroughTheFileWithAwkwardTexts)
 {
-    store = IniSettingsStore(path);
     table.setAccounts({{QStringLiteral("ADMINISTRATOR"), QStringLiteral("A,B;C=D"), -1,
                         QStringLiteral("8 Dec 2026"), -1},
                        {QStringLiteral("JÖRG"), QStringLiteral("\"QUOTED\" #1"), 90,
@@ -92,41 +66,78 @@ TEST_F(SettingsFile, AccountsRoundTripThroughTheFileWithAwkwardTexts)
 
 TEST_F(SettingsFile, AFailedSaveRaisesAnErrorAndKeepsTheOldFile)
 {
-    store = IniSettingsStore(path);
     table.LoadAccounts();
     table.SaveAccounts();
-    QFile before(path);
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray old = before.readAll();
+    const QByteArray old = TestFiles::read(path);
 
     // A file in the way of the folder makes every write impossible, even for root.
-    const QString blocked = dir.path() + QStringLiteral("/blocked");
-    QFile blocker(blocked);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const QString blocked = accounts.root() + QStringLiteral("/blocked");
+    ASSERT_TRUE(TestFiles::write(blocked, {}));
     IniSettingsStore impossible(blocked + QStringLiteral("/TimoraV2.ini"));
     table.setStore(&impossible);
     EXPECT_THROW(table.SaveAccounts(), AppError);
 
-    table.setStore(&store);
-    QFile after(path);
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), old);
+    table.setStore(&accounts.store);
+    EXPECT_EQ(TestFiles::read(path), old);
 }
 
 TEST_F(SettingsFile, AMissingFileIsAFirstRunAndNotAnError)
 {
-    store = IniSettingsStore(path);
     table.LoadAccounts();
     EXPECT_EQ(table.account(1).userId, QStringLiteral("ADMINISTRATOR"));
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
+// A file and folder that others may read (copied by hand, or left so by an older version) are
+// still used, and the next save makes both private again.
+struct LooserModes
+{
+    mode_t file;
+    mode_t folder;
+};
+
+void PrintTo(const LooserModes &modes, std::ostream *os)
+{
+    *os << std::oct << "file 0" << modes.file << ", folder 0" << modes.folder;
+}
+
+class ALooserSettingsFile : public SettingsFile, public ::testing::WithParamInterface<LooserModes>
+{};
+
+TEST_P(ALooserSettingsFile, IsMadePrivateAgainByTheNextSave)
+{
+    table.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
+    table.SaveAccounts();
+    ASSERT_TRUE(TestFiles::setMode(path, GetParam().file));
+    ASSERT_TRUE(TestFiles::setMode(accounts.folder(), GetParam().folder));
+
+    table.reset();
+    table.LoadAccounts();
+    ASSERT_EQ(table.account(1).userId, QStringLiteral("KID"));
+    table.setAccounts({{QStringLiteral("KID"), QStringLiteral("NEW"), 30, QString(), 0}});
+    table.SaveAccounts();
+
+    EXPECT_EQ(TestFiles::mode(path), 0600u);
+    EXPECT_EQ(TestFiles::mode(accounts.folder()), 0700u);
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.account(1).password, QStringLiteral("NEW"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadableByOthers, ALooserSettingsFile,
+                         ::testing::Values(LooserModes{0644, 0755}, LooserModes{0640, 0750},
+                                           LooserModes{0604, 0705}),
+                         [](const auto &info) {
+                             return QStringLiteral("File%1Folder%2")
+                                 .arg(info.param.file, 4, 8, QLatin1Char('0'))
+                                 .arg(info.param.folder, 4, 8, QLatin1Char('0'))
+                                 .toStdString();
+                         });
+
 // A save killed at any instant leaves one whole version of the accounts, never a mix and
 // never an empty store (which would bring back the published first-run password).
 TEST_F(SettingsFile, ASaveKilledAtAnyInstantLeavesOneWholeVersion)
 {
-    store = IniSettingsStore(path);
     table.setAccounts(
         {{QStringLiteral("V0USER1"), QStringLiteral("PW1"), 60, QStringLiteral("8 Dec 2026"), 1}});
     table.SaveAccounts();

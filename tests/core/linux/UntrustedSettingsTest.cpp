@@ -1,12 +1,15 @@
 #include "core/AccountTable.h"
 #include "core/AppError.h"
 #include "core/linux/IniSettingsStore.h"
+#include "tests/support/AccountsOnFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,8 +24,26 @@ struct Untrusted
 {
     const char *name;
     Fault fault;
-    mode_t mode; // for the mode faults
-    const char *reason;
+    mode_t mode = 0; // for the mode faults
+
+    // The reason the program gives for the fault.
+    std::string reason() const
+    {
+        switch (fault) {
+        case Fault::FileLink:
+        case Fault::FolderLink:
+            return "is a symbolic link";
+        case Fault::FileOwner:
+        case Fault::FolderOwner:
+            return "belongs to another account (uid " + std::to_string(OtherAccount) + ")";
+        case Fault::FileMode:
+        case Fault::FolderMode:
+            break;
+        }
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%04o", unsigned(mode));
+        return std::string("can be written by its group or by others (mode ") + octal + ")";
+    }
 };
 
 void PrintTo(const Untrusted &c, std::ostream *os)
@@ -37,20 +58,6 @@ void PrintTo(const Untrusted &c, std::ostream *os)
 class UntrustedSettings : public ::testing::TestWithParam<Untrusted>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        folder = dir.path() + QStringLiteral("/TimoraV2");
-        path = folder + QStringLiteral("/TimoraV2.ini");
-        table.reset();
-        table.setStore(&store);
-    }
-    void TearDown() override
-    {
-        table.reset();
-        table.setStore(nullptr);
-    }
-
     // Saves the table with one account KID into the file at `file`, in a private folder.
     static void saveKid(const QString &file)
     {
@@ -65,19 +72,12 @@ protected:
         t.setStore(before);
     }
 
-    static QByteArray contentsOf(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     static QByteArray name(const QString &p) { return QFile::encodeName(p); }
 
-    QTemporaryDir dir;
-    QString folder;
-    QString path;
-    IniSettingsStore store{QString()};
-    AccountTable &table = module1();
+    AccountsOnFile accounts;
+    const QString folder = accounts.folder();
+    const QString path = accounts.path();
+    AccountTable &table = accounts.table;
 };
 
 TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
@@ -90,16 +90,16 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
     QString pieceWithFault = path;
     switch (c.fault) {
     case Fault::FileLink:
-        target = dir.path() + QStringLiteral("/elsewhere/TimoraV2.ini");
+        target = accounts.root() + QStringLiteral("/elsewhere/TimoraV2.ini");
         saveKid(target);
         QDir().mkpath(folder);
         ::chmod(name(folder).constData(), 0700);
         ASSERT_EQ(::symlink(name(target).constData(), name(path).constData()), 0);
         break;
     case Fault::FolderLink:
-        target = dir.path() + QStringLiteral("/elsewhere/TimoraV2.ini");
+        target = accounts.root() + QStringLiteral("/elsewhere/TimoraV2.ini");
         saveKid(target);
-        ASSERT_EQ(::symlink(name(dir.path() + QStringLiteral("/elsewhere")).constData(),
+        ASSERT_EQ(::symlink(name(accounts.root() + QStringLiteral("/elsewhere")).constData(),
                             name(folder).constData()),
                   0);
         pieceWithFault = folder;
@@ -128,10 +128,9 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
         target = path;
         break;
     }
-    const QByteArray before = contentsOf(target);
+    const QByteArray before = TestFiles::read(target);
     ASSERT_TRUE(before.contains("user1=KID"));
 
-    store = IniSettingsStore(path);
     testing::internal::CaptureStderr();
     table.LoadAccounts();
     table.LoadAccounts();
@@ -141,7 +140,7 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
         table.SaveAccounts();
     } catch (const AppError &error) {
         saveRefused = error.number() == 75 && error.description().contains(pieceWithFault) &&
-                      error.description().contains(QLatin1String(c.reason));
+                      error.description().contains(QString::fromStdString(c.reason()));
     }
     const std::string said = testing::internal::GetCapturedStderr();
 
@@ -150,13 +149,13 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
     EXPECT_EQ(table.count(), 0);
     EXPECT_TRUE(table.account(1).userId.isEmpty()) << "no account, not even the first-run one";
     EXPECT_TRUE(saveRefused);
-    EXPECT_EQ(contentsOf(target), before);
+    EXPECT_EQ(TestFiles::read(target), before);
 
     const std::string line = "TimoraDesk: the settings " +
                              std::string(pieceWithFault == folder ? "folder " : "file ") +
                              pieceWithFault.toStdString();
     EXPECT_EQ(said.find(line), 0u) << said;
-    EXPECT_NE(said.find(c.reason), std::string::npos) << said;
+    EXPECT_NE(said.find(c.reason()), std::string::npos) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 
     // Mended, the file is used again.
@@ -177,45 +176,30 @@ TEST_P(UntrustedSettings, IsNeitherReadNorWrittenAndSaysWhyOnce)
 
 INSTANTIATE_TEST_SUITE_P(
     OwnerModeAndLinks, UntrustedSettings,
-    ::testing::Values(Untrusted{"FileIsASymbolicLink", Fault::FileLink, 0, "is a symbolic link"},
-                      Untrusted{"FolderIsASymbolicLink", Fault::FolderLink, 0,
-                                "is a symbolic link"},
-                      Untrusted{"FileOfAnotherAccount", Fault::FileOwner, 0,
-                                "belongs to another account (uid 65534)"},
-                      Untrusted{"FolderOfAnotherAccount", Fault::FolderOwner, 0,
-                                "belongs to another account (uid 65534)"},
-                      Untrusted{"FileWritableByAll", Fault::FileMode, 0666,
-                                "can be written by its group or by others (mode 0666)"},
-                      Untrusted{"FileWritableByItsGroup", Fault::FileMode, 0620,
-                                "can be written by its group or by others (mode 0620)"},
-                      Untrusted{"FileWritableByOthers", Fault::FileMode, 0602,
-                                "can be written by its group or by others (mode 0602)"},
-                      Untrusted{"FolderWritableByAll", Fault::FolderMode, 0777,
-                                "can be written by its group or by others (mode 0777)"},
-                      Untrusted{"FolderWritableByItsGroup", Fault::FolderMode, 0770,
-                                "can be written by its group or by others (mode 0770)"}),
+    ::testing::Values(Untrusted{"FileIsASymbolicLink", Fault::FileLink},
+                      Untrusted{"FolderIsASymbolicLink", Fault::FolderLink},
+                      Untrusted{"FileOfAnotherAccount", Fault::FileOwner},
+                      Untrusted{"FolderOfAnotherAccount", Fault::FolderOwner},
+                      Untrusted{"FileWritableByAll", Fault::FileMode, 0666},
+                      Untrusted{"FileWritableByItsGroup", Fault::FileMode, 0620},
+                      Untrusted{"FileWritableByOthers", Fault::FileMode, 0602},
+                      Untrusted{"FolderWritableByAll", Fault::FolderMode, 0777},
+                      Untrusted{"FolderWritableByItsGroup", Fault::FolderMode, 0770}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // What others may only read is used as before.
 TEST(TrustedSettings, AFileOthersMayOnlyReadIsUsed)
 {
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
-    IniSettingsStore store(path);
-    AccountTable &table = module1();
-    table.reset();
-    table.setStore(&store);
+    AccountsOnFile accounts;
+    AccountTable &table = accounts.table;
     table.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
     table.SaveAccounts();
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
-    ASSERT_EQ(
-        ::chmod(QFile::encodeName(dir.path() + QStringLiteral("/TimoraV2")).constData(), 0755), 0);
+    ASSERT_TRUE(TestFiles::setMode(accounts.path(), 0644));
+    ASSERT_TRUE(TestFiles::setMode(accounts.folder(), 0755));
     table.reset();
     table.LoadAccounts();
     EXPECT_EQ(table.account(1).userId, QStringLiteral("KID"));
     EXPECT_NO_THROW(table.SaveAccounts());
-    table.reset();
-    table.setStore(nullptr);
 }
 
 } // namespace

@@ -1,31 +1,28 @@
 #include "core/linux/LinuxDisabler.h"
 #include "FakePowerBackend.h"
-#include "ForeignClient.h"
-#include "X11Display.h"
 #include "about/frmAbout.h"
 #include "core/Services.h"
 #include "core/SimulatedPowerBackend.h"
 #include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryFile>
+#include <functional>
 #include <xcb/screensaver.h>
 
 namespace {
 
 using X11Display::waitUntil;
+using X11Display::xdotool;
 
 constexpr std::uint32_t KeysymF2 = 0xffbf;
-
-bool xdotool(const QStringList &arguments)
-{
-    return X11Display::run(QStringLiteral("xdotool"), arguments);
-}
 
 class DisablerOnX11 : public TimoraTest
 {
@@ -55,6 +52,24 @@ protected:
         return taken;
     }
 
+    // Sends the keys with xdotool with the switches on, then off: none reaches the other program
+    // while they are on, and once they are off its key presses come to what `arrived` expects.
+    void expectKeysOnlyWithTheSwitchesOff(const QStringList &keys, ForeignClient &other,
+                                          const std::function<bool(int)> &arrived)
+    {
+        const auto poll = [&] {
+            other.poll();
+        };
+        disabler->setSwitches(true);
+        ASSERT_TRUE(xdotool(keys));
+        X11Display::spin(300, poll);
+        EXPECT_EQ(other.keyPresses(), 0);
+
+        disabler->setSwitches(false);
+        ASSERT_TRUE(xdotool(keys));
+        EXPECT_TRUE(waitUntil([&] { return arrived(other.keyPresses()); }, 2000, poll));
+    }
+
     FakePowerBackend *power = nullptr;
     std::unique_ptr<LinuxDisabler> disabler;
 };
@@ -76,18 +91,8 @@ TEST_F(DisablerOnX11, AWindowManagerShortcutReachesNothingWhileTheSwitchesAreOn)
     const xcb_keycode_t f2 = windowManager.keycodeOf(KeysymF2);
     ASSERT_NE(f2, 0);
     windowManager.grabShortcut(f2, XCB_MOD_MASK_1);
-    auto poll = [&] {
-        windowManager.poll();
-    };
-
-    disabler->setSwitches(true);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F2")}));
-    X11Display::spin(300, poll);
-    EXPECT_EQ(windowManager.keyPresses(), 0);
-
-    disabler->setSwitches(false);
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F2")}));
-    EXPECT_TRUE(waitUntil([&] { return windowManager.keyPresses() > 0; }, 2000, poll));
+    expectKeysOnlyWithTheSwitchesOff({QStringLiteral("key"), QStringLiteral("alt+F2")},
+                                     windowManager, [](int presses) { return presses > 0; });
 }
 
 TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwitchesAreOn)
@@ -98,19 +103,9 @@ TEST_F(DisablerOnX11, KeysTypedIntoAnotherProgramsWindowReachNothingWhileTheSwit
     xcb_set_input_focus(editor.connection(), XCB_INPUT_FOCUS_PARENT, editor.window(),
                         XCB_CURRENT_TIME);
     xcb_flush(editor.connection());
-    auto poll = [&] {
-        editor.poll();
-    };
-    X11Display::spin(200, poll);
-
-    disabler->setSwitches(true);
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("abc")}));
-    X11Display::spin(300, poll);
-    EXPECT_EQ(editor.keyPresses(), 0);
-
-    disabler->setSwitches(false);
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("abc")}));
-    EXPECT_TRUE(waitUntil([&] { return editor.keyPresses() == 3; }, 2000, poll));
+    X11Display::spin(200, [&] { editor.poll(); });
+    expectKeysOnlyWithTheSwitchesOff({QStringLiteral("type"), QStringLiteral("abc")}, editor,
+                                     [](int presses) { return presses == 3; });
 }
 
 TEST_F(DisablerOnX11, TheKeyboardMapHasNoConsoleSwitchOrZapWhileTheSwitchesAreOn)
@@ -353,11 +348,7 @@ protected:
     frmLogon &openLogon()
     {
         frmLogon &w = flow().logon();
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(waitUntil(
-            [&] { return windows->foregroundWindow() == WindowSystem::WindowId(w.winId()); },
-            3000));
+        EXPECT_TRUE(X11Display::showInFront(*windows, w));
         return w;
     }
 
@@ -444,10 +435,7 @@ TEST_F(LogonWithSwitches, TheAboutWindowGetsItsKeysToo)
     w.mnuAbout_Click();
     ASSERT_TRUE(flow().hasAbout());
     frmAbout &about = flow().about();
-    about.activateWindow();
-    ASSERT_TRUE(waitUntil(
-        [&] { return windows->foregroundWindow() == WindowSystem::WindowId(about.winId()); },
-        3000));
+    ASSERT_TRUE(X11Display::showInFront(*windows, about));
     ASSERT_FALSE(keyboardFree());
     // Esc presses the About window's OK, which closes it.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));

@@ -1,5 +1,6 @@
 #include "core/linux/IniRegistry.h"
-#include "RegistryFile.h"
+#include "tests/support/RegistryFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -28,38 +29,40 @@ Read readValue(IniRegistry &registry, const QString &keyPath, const QString &nam
     return read;
 }
 
+// What the About window's System Info button looks up under keyPath: the path of hardinfo.
+void expectTheSystemInformationProgram(IniRegistry &registry, const QString &keyPath)
+{
+    const Read read = readValue(registry, keyPath, QStringLiteral("PATH"));
+    EXPECT_EQ(read.result, Registry::Success);
+    EXPECT_EQ(read.type, Registry::REG_SZ);
+    EXPECT_EQ(read.data, QByteArray("/usr/bin/hardinfo\0", 18));
+}
+
 TEST(IniRegistry, KeyPathsAndValueNamesMatchWithoutRegardToCase)
 {
     RegistryFile file;
     file.write({QStringLiteral("[SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]"),
                 QStringLiteral("Path=sz:/usr/bin/hardinfo")});
     IniRegistry registry(file.path());
-    const Read read =
-        readValue(registry, QStringLiteral("software\\microsoft\\shared tools\\msinfo"),
-                  QStringLiteral("PATH"));
-    EXPECT_EQ(read.result, Registry::Success);
-    EXPECT_EQ(read.type, Registry::REG_SZ);
-    EXPECT_EQ(read.data, QByteArray("/usr/bin/hardinfo\0", 18));
+    expectTheSystemInformationProgram(registry,
+                                      QStringLiteral("software\\microsoft\\shared tools\\msinfo"));
 }
 
 TEST(IniRegistry, ReadsAHandWrittenFileWithCommentsBlanksAndWindowsLineEnds)
 {
     RegistryFile file;
-    QFile out(file.path());
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("\xef\xbb\xbf; written on another machine\r\n"
-              "Stray=sz:before any key\r\n"
-              "\r\n"
-              "  [ SOFTWARE\\A ]  \r\n"
-              "# a comment inside the key\r\n"
-              "  Name  =  dword:0000000A  \r\n"
-              "no equals sign here\r\n"
-              "Bad=unknown:1\r\n"
-              "[SOFTWARE\\B]\r\n"
-              "Name=sz:from B\r\n"
-              "[software\\a]\r\n"
-              "Second=hex:ff\r\n");
-    out.close();
+    ASSERT_TRUE(TestFiles::write(file.path(), "\xef\xbb\xbf; written on another machine\r\n"
+                                              "Stray=sz:before any key\r\n"
+                                              "\r\n"
+                                              "  [ SOFTWARE\\A ]  \r\n"
+                                              "# a comment inside the key\r\n"
+                                              "  Name  =  dword:0000000A  \r\n"
+                                              "no equals sign here\r\n"
+                                              "Bad=unknown:1\r\n"
+                                              "[SOFTWARE\\B]\r\n"
+                                              "Name=sz:from B\r\n"
+                                              "[software\\a]\r\n"
+                                              "Second=hex:ff\r\n"));
     IniRegistry registry(file.path());
 
     const Read number = readValue(registry, QStringLiteral("SOFTWARE\\A"), QStringLiteral("Name"));
@@ -174,11 +177,8 @@ TEST_F(ConfigDirs, WithoutAnyFileTheMachineFileIsTheOneUnderEtcXdg)
 TEST_F(ConfigDirs, TheMachineRegistryFollowsTheConfigurationFolders)
 {
     RegistryFile file;
-    file.createFolder(QStringLiteral("TimoraV2"));
-    QFile out(file.folder() + QStringLiteral("/TimoraV2/registry.ini"));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("[K]\nV=sz:found\n");
-    out.close();
+    ASSERT_TRUE(TestFiles::write(file.folder() + QStringLiteral("/TimoraV2/registry.ini"),
+                                 "[K]\nV=sz:found\n"));
     qputenv("XDG_CONFIG_DIRS", file.folder().toLocal8Bit());
     IniRegistry registry;
     const Read read = readValue(registry, QStringLiteral("K"), QStringLiteral("V"));
@@ -189,12 +189,8 @@ TEST_F(ConfigDirs, TheMachineRegistryFollowsTheConfigurationFolders)
 TEST(PackagedRegistry, NamesTheSystemInformationProgram)
 {
     IniRegistry registry(QStringLiteral(PACKAGED_REGISTRY));
-    const Read read =
-        readValue(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                  QStringLiteral("PATH"));
-    EXPECT_EQ(read.result, Registry::Success);
-    EXPECT_EQ(read.type, Registry::REG_SZ);
-    EXPECT_EQ(read.data, QByteArray("/usr/bin/hardinfo\0", 18));
+    expectTheSystemInformationProgram(registry,
+                                      QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"));
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #include "X11Display.h"
 
+#include "core/WindowSystem.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QWidget>
 #include <cstdlib>
 
 namespace {
@@ -75,6 +79,41 @@ bool run(const QString &program, const QStringList &arguments)
         return false;
     }
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+bool inFront(WindowSystem &windows, const QWidget &window)
+{
+    return windows.foregroundWindow() == static_cast<WindowSystem::WindowId>(window.winId());
+}
+
+QString titleInFront(WindowSystem &windows)
+{
+    const WindowSystem::WindowId front = windows.foregroundWindow();
+    if (front == WindowSystem::NoWindow)
+        return {};
+    return windows.titleOf(front).value_or(QString());
+}
+
+bool showInFront(WindowSystem &windows, QWidget &window)
+{
+    window.show();
+    window.activateWindow();
+    return waitUntil([&] { return inFront(windows, window); }, 3000);
+}
+
+QProcessEnvironment programEnvironment(const QString &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(name()));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(home).filePath(QStringLiteral("c")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
+    return environment;
 }
 
 } // namespace X11Display

@@ -1,5 +1,5 @@
-#include "X11Display.h"
 #include "core/linux/SessionBusFallback.h"
+#include "tests/support/X11Display.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "ForeignClient.h"
-#include "X11Display.h"
 #include "core/linux/X11ServerKeys.h"
 #include "core/linux/X11WindowSystem.h"
+#include "tests/support/ForeignClient.h"
+#include "tests/support/X11Display.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -22,11 +22,7 @@ protected:
         ASSERT_TRUE(home.isValid());
         serverKeysBefore = keyboardMap.actionsInMap();
         ASSERT_GT(serverKeysBefore, 0) << "the test display's keyboard map has no server keys";
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), QString::fromUtf8(X11Display::name()));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("c")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        QProcessEnvironment environment = X11Display::programEnvironment(home.path());
         environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         program.setProcessEnvironment(environment);
         program.setProgram(QStringLiteral(TIMORADESK_EXECUTABLE));
@@ -35,12 +31,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return errors().contains("switches on\n"); }, 20000))
             << errors().constData();
         windows = std::make_unique<X11WindowSystem>(X11Display::name());
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                return windows->titleOf(windows->foregroundWindow()) ==
-                       QStringLiteral("System Logon");
-            },
-            10000));
+        ASSERT_TRUE(waitUntil([&] { return inFront(QStringLiteral("System Logon")); }, 10000));
     }
 
     void TearDown() override
@@ -58,6 +49,8 @@ protected:
         m_errors += program.readAllStandardError();
         return m_errors;
     }
+
+    bool inFront(const QString &title) { return X11Display::titleInFront(*windows) == title; }
 
     bool ended(int timeoutMs)
     {
@@ -85,8 +78,7 @@ TEST_F(TheProgram, ClosesAWindowStartedBesideTheLogonWindowWithinTwoSeconds)
 
 TEST_F(TheProgram, ExitTurnsTheSwitchesOffAsksForTheShutDownAndEnds)
 {
-    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
-                                {QStringLiteral("key"), QStringLiteral("alt+x")}));
+    ASSERT_TRUE(X11Display::xdotool({QStringLiteral("key"), QStringLiteral("alt+x")}));
     ASSERT_TRUE(ended(20000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
@@ -96,28 +88,16 @@ TEST_F(TheProgram, ExitTurnsTheSwitchesOffAsksForTheShutDownAndEnds)
 
 TEST_F(TheProgram, ExitWithTheAboutWindowOpenEndsTheProgramAndTheAboutWindowWithIt)
 {
-    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
-                                {QStringLiteral("key"), QStringLiteral("alt+a")}));
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return windows->titleOf(windows->foregroundWindow()) ==
-                   QStringLiteral("About TimoraDesk");
-        },
-        10000));
+    ASSERT_TRUE(X11Display::xdotool({QStringLiteral("key"), QStringLiteral("alt+a")}));
+    ASSERT_TRUE(waitUntil([&] { return inFront(QStringLiteral("About TimoraDesk")); }, 10000));
     // Back in the logon window, with the About window still open, Exit from its menu.
-    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--name"),
-                                 QStringLiteral("^System Logon$"), QStringLiteral("windowactivate"),
-                                 QStringLiteral("--sync")}));
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return windows->titleOf(windows->foregroundWindow()) == QStringLiteral("System Logon");
-        },
-        10000));
+    ASSERT_TRUE(X11Display::xdotool({QStringLiteral("search"), QStringLiteral("--name"),
+                                     QStringLiteral("^System Logon$"),
+                                     QStringLiteral("windowactivate"), QStringLiteral("--sync")}));
+    ASSERT_TRUE(waitUntil([&] { return inFront(QStringLiteral("System Logon")); }, 10000));
     // The program takes the focus a moment after the window manager made it active.
     waitUntil([] { return false; }, 500);
-    ASSERT_TRUE(X11Display::run(QStringLiteral("xdotool"),
-                                {QStringLiteral("key"), QStringLiteral("alt+x")}));
+    ASSERT_TRUE(X11Display::xdotool({QStringLiteral("key"), QStringLiteral("alt+x")}));
     ASSERT_TRUE(ended(20000)) << "the program stayed with the About window alone; it said:\n"
                               << errors().constData();
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
