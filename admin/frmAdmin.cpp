@@ -113,8 +113,12 @@ void frmAdmin::cmdSave_Click()
         box->setChecked(false);
     try {
         // The account table becomes the grid, closed up over the dropped rows, and is stored;
-        // the grid shows what is stored.
-        module1().replaceWithGrid(rows);
+        // the grid shows what is stored. A room changed on another computer since the grid was
+        // filled takes nothing: the grid stays as typed until Reload.
+        if (!module1().replaceWithGrid(rows)) {
+            InErrMsg->setText(AccountTable::ChangedElsewhereText);
+            return;
+        }
         FillGrid();
         InErrMsg->setText(QStringLiteral("Records Updated"));
     } catch (const AppError &error) {
@@ -125,6 +129,12 @@ void frmAdmin::cmdSave_Click()
 
 void frmAdmin::cmdReload_Click()
 {
+    // A room's table is read again from its server; a failure keeps the grid as it was read.
+    try {
+        module1().reload();
+    } catch (const AppError &error) {
+        m_services.messages->show(error.errorText());
+    }
     FillGrid();
 }
 

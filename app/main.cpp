@@ -1,6 +1,7 @@
 #include "app/ProgramFlow.h"
 #include "app/ReadyProbe.h"
 #include "core/AccountTable.h"
+#include "core/AppError.h"
 #include "core/AppIcon.h"
 #include "core/CursorBlinkLimit.h"
 #include "core/ImmediateProgramEnd.h"
@@ -14,6 +15,7 @@
 #include "core/linux/IniSettingsStore.h"
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
+#include "core/linux/PostgresAccountStore.h"
 #include "core/linux/SessionBusFallback.h"
 #include "core/linux/SignalTerminationWatch.h"
 #include "core/linux/TimerFdClockSource.h"
@@ -71,6 +73,20 @@ int main(int argc, char *argv[])
         return new TimerFdClockSource(parent);
     };
     module1().setStore(&store);
+    // Room mode: the account table of the server that the service timoradesk names, shared with
+    // the other computers of the room. Remainders kept while it was away are stored first.
+    std::unique_ptr<PostgresAccountStore> room;
+    if (const QString serviceFile = PostgresAccountStore::serviceFile(); !serviceFile.isEmpty()) {
+        room = std::make_unique<PostgresAccountStore>(
+            QStringLiteral("service=") + PostgresAccountStore::ServiceName,
+            PostgresAccountStore::defaultJournalPath(), serviceFile);
+        try {
+            if (room->refusal().isEmpty())
+                room->deliverJournal();
+        } catch (const AppError &) {
+        }
+        module1().setAccountStore(room.get());
+    }
 
     // The start-up benchmark's timestamp; without TIMORA_BENCH_READY=1 nothing is watched.
     ProgramFlow flow(s);

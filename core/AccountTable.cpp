@@ -1,6 +1,8 @@
 #include "AccountTable.h"
 
+#include "AccountStore.h"
 #include "Conversions.h"
+#include "DayRule.h"
 #include "SettingsStore.h"
 
 #include <limits>
@@ -57,6 +59,9 @@ void AccountTable::reset()
     m_sessionMinutes = 0;
     m_sessionRunning = false;
     m_storeRefused.clear();
+    m_version = 0;
+    m_sessionKey = 0;
+    m_sessionToken.clear();
 }
 
 void AccountTable::setSession(int slot, qint32 minutes)
@@ -90,32 +95,65 @@ void AccountTable::setAccounts(const QList<AccountSlot> &accounts)
         m_accounts[n] = accounts.at(n - 1);
 }
 
+QList<AccountSlot> AccountTable::readSection(const SettingsStore &store)
+{
+    if (store.value(Section, key("user", 1)).isEmpty())
+        return {AccountSlot{AdminId, FirstRunPassword, -1, FirstRunDate, -1}};
+    QList<AccountSlot> accounts;
+    for (int n = 1; n <= MaxAccounts; ++n) {
+        if (n > 1 && store.value(Section, key("user", n)).isEmpty())
+            break;
+        AccountSlot slot;
+        slot.userId = store.value(Section, key("user", n));
+        slot.password = store.value(Section, key("pswd", n));
+        slot.minsPerDay = minutesFromText(store.value(Section, key("mins", n)));
+        slot.lastDate = store.value(Section, key("date", n));
+        slot.minsLeft = minutesFromText(store.value(Section, key("left", n)));
+        accounts.append(slot);
+    }
+    return accounts;
+}
+
+void AccountTable::takeRoomTable(const QList<AccountSlot> &accounts, qint64 version)
+{
+    setAccounts(accounts);
+    m_version = version;
+}
+
 void AccountTable::LoadAccounts()
 {
-    Q_ASSERT(m_store);
     m_count = 0;
+    if (m_room) {
+        m_storeRefused = m_room->refusal();
+        if (!m_storeRefused.isEmpty())
+            return;
+        // A server away leaves the table empty; every logon asks the server again.
+        try {
+            const AccountStore::Table table = m_room->load();
+            takeRoomTable(table.accounts, table.version);
+        } catch (const AppError &) {
+        }
+        return;
+    }
+    Q_ASSERT(m_store);
     m_storeRefused = m_store->refusal();
     if (!m_storeRefused.isEmpty())
         return;
-    const QString first = m_store->value(Section, key("user", 1));
-    m_count = 1;
-    if (first.isEmpty()) {
-        m_accounts[1] = AccountSlot{AdminId, FirstRunPassword, -1, FirstRunDate, -1};
+    const QList<AccountSlot> accounts = readSection(*m_store);
+    m_count = int(accounts.size());
+    for (int n = 1; n <= m_count; ++n)
+        m_accounts[n] = accounts.at(n - 1);
+}
+
+void AccountTable::reload()
+{
+    if (!m_room)
         return;
-    }
-    for (int n = 1;; ++n) {
-        AccountSlot &slot = m_accounts[n];
-        slot.userId = m_store->value(Section, key("user", n));
-        slot.password = m_store->value(Section, key("pswd", n));
-        slot.minsPerDay = minutesFromText(m_store->value(Section, key("mins", n)));
-        slot.lastDate = m_store->value(Section, key("date", n));
-        slot.minsLeft = minutesFromText(m_store->value(Section, key("left", n)));
-        if (n == MaxAccounts)
-            return;
-        if (m_store->value(Section, key("user", n + 1)).isEmpty())
-            return;
-        m_count = n + 1;
-    }
+    // On failure the table read before is kept: an empty grid saved later would wipe the room.
+    if (const QString refusal = m_room->refusal(); !refusal.isEmpty())
+        throw AppError(AppError::PathFileAccessError, refusal);
+    const AccountStore::Table table = m_room->load();
+    takeRoomTable(table.accounts, table.version);
 }
 
 void AccountTable::SaveAccounts()
@@ -124,6 +162,15 @@ void AccountTable::SaveAccounts()
     // The table of a refused store is empty: saving it would wipe the accounts.
     if (!m_storeRefused.isEmpty())
         throw AppError(AppError::PathFileAccessError, m_storeRefused);
+    if (m_room) {
+        const std::optional<AccountStore::Table> stored =
+            m_room->replaceIfUnchanged(accounts(), m_version);
+        if (!stored)
+            throw AppError(AppError::PathFileAccessError, ChangedElsewhereText);
+        takeRoomTable(stored->accounts, stored->version);
+        return;
+    }
+    Q_ASSERT(m_store);
     SettingsStore::KeyValues values;
     for (int n = 1; n <= m_count; ++n) {
         const AccountSlot &slot = m_accounts[n];
@@ -140,6 +187,8 @@ void AccountTable::SaveAccounts()
 AccountTable::LogOn AccountTable::logOn(const QString &user, const QString &password,
                                         const QString &today)
 {
+    if (m_room)
+        return roomLogOn(user, password, today);
     LogOn result;
     // A settings file that others could have changed is not used; it is looked at again at
     // every logon, so that the logon works again as soon as the file is mended.
@@ -168,25 +217,19 @@ AccountTable::LogOn AccountTable::logOn(const QString &user, const QString &pass
     AccountSlot &slot = m_accounts[match];
     result.administrator = slot.userId == AdminId;
 
-    // An allowance of 0 minutes a day disables the account; the administrator is never
-    // locked out this way, since its time is not counted.
-    if (slot.minsPerDay == 0 && !result.administrator) {
+    const DayRule::Result rule = DayRule::apply(slot, result.administrator, today);
+    if (rule.verdict == DayRule::Verdict::Disabled) {
         result.outcome = LogOn::Disabled;
         result.refusal = DisabledText;
         return result;
     }
-    if (today == slot.lastDate) {
-        if (slot.minsLeft == 0) {
-            result.outcome = LogOn::NoTimeLeft;
-            result.refusal = NoTimeLeftText;
-            return result;
-        }
-        m_sessionMinutes = slot.minsLeft;
-    } else {
-        m_sessionMinutes = slot.minsPerDay;
-        slot.lastDate = today;
+    if (rule.verdict == DayRule::Verdict::NoTimeLeft) {
+        result.outcome = LogOn::NoTimeLeft;
+        result.refusal = NoTimeLeftText;
+        return result;
     }
-    slot.minsLeft = result.administrator ? -1 : 0;
+    m_sessionMinutes = rule.sessionMinutes;
+    slot = rule.stored;
 
     result.outcome = LogOn::LoggedOn;
     try {
@@ -194,6 +237,54 @@ AccountTable::LogOn AccountTable::logOn(const QString &user, const QString &pass
     } catch (const AppError &error) {
         result.saveError = error;
     }
+    return result;
+}
+
+AccountTable::LogOn AccountTable::roomLogOn(const QString &user, const QString &password,
+                                            const QString &today)
+{
+    LogOn result;
+    m_storeRefused = m_room->refusal();
+    if (!m_storeRefused.isEmpty()) {
+        result.outcome = LogOn::StoreRefused;
+        result.refusal = StoreRefusedText;
+        return result;
+    }
+    AccountStore::LogOn stored;
+    try {
+        stored = m_room->logOn(user, password, today);
+    } catch (const AppError &) {
+        // The store has said why on standard error; nothing has changed.
+        result.outcome = LogOn::StoreRefused;
+        result.refusal = ServerAwayText;
+        return result;
+    }
+    takeRoomTable(stored.table.accounts, stored.table.version);
+    if (stored.outcome == AccountStore::LogOn::Invalid || stored.slot < 1 ||
+        stored.slot > m_count) {
+        result.outcome = LogOn::Invalid;
+        result.refusal = InvalidText;
+        return result;
+    }
+    m_loggedOn = stored.slot;
+    result.administrator = m_accounts[stored.slot].userId == AdminId;
+    switch (stored.outcome) {
+    case AccountStore::LogOn::Disabled:
+        result.outcome = LogOn::Disabled;
+        result.refusal = DisabledText;
+        return result;
+    case AccountStore::LogOn::NoTimeLeft:
+        result.outcome = LogOn::NoTimeLeft;
+        result.refusal = NoTimeLeftText;
+        return result;
+    case AccountStore::LogOn::Invalid:
+    case AccountStore::LogOn::LoggedOn:
+        break;
+    }
+    m_sessionMinutes = stored.sessionMinutes;
+    m_sessionKey = stored.key;
+    m_sessionToken = stored.session;
+    result.outcome = LogOn::LoggedOn;
     return result;
 }
 
@@ -220,12 +311,20 @@ void AccountTable::endSession(qint32 minutesLeft, const QString &today)
     AccountSlot &ended = slot(m_loggedOn);
     ended.minsLeft = minutesLeft;
     ended.lastDate = today;
+    if (m_room) {
+        m_room->endSession(m_sessionKey, m_sessionToken, minutesLeft, today);
+        return;
+    }
     SaveAccounts();
 }
 
 void AccountTable::changePassword(const QString &newPassword)
 {
     slot(m_loggedOn).password = newPassword.toUpper();
+    if (m_room) {
+        m_room->changePassword(m_sessionKey, newPassword.toUpper());
+        return;
+    }
     SaveAccounts();
 }
 
@@ -261,8 +360,28 @@ std::optional<AccountTable::GridFault> AccountTable::checkGrid(QList<GridRow> &r
     return std::nullopt;
 }
 
-void AccountTable::replaceWithGrid(const QList<GridRow> &rows)
+bool AccountTable::replaceWithGrid(const QList<GridRow> &rows)
 {
+    if (m_room) {
+        // Nothing changes here until the room has taken the grid.
+        QList<AccountSlot> next;
+        for (const GridRow &row : rows) {
+            if (row.deleted || row.isEmpty())
+                continue;
+            if (next.size() == MaxAccounts)
+                break;
+            next.append(AccountSlot{row.user.toUpper(), row.password.toUpper(),
+                                    integerFrom(row.mins), row.date, integerFrom(row.left)});
+        }
+        if (!m_storeRefused.isEmpty())
+            throw AppError(AppError::PathFileAccessError, m_storeRefused);
+        const std::optional<AccountStore::Table> stored =
+            m_room->replaceIfUnchanged(next, m_version);
+        if (!stored)
+            return false;
+        takeRoomTable(stored->accounts, stored->version);
+        return true;
+    }
     for (int n = 1; n <= m_count; ++n)
         m_accounts[n] = AccountSlot{};
     m_count = 0;
@@ -280,4 +399,5 @@ void AccountTable::replaceWithGrid(const QList<GridRow> &rows)
         ++m_count;
     }
     SaveAccounts();
+    return true;
 }

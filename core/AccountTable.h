@@ -8,6 +8,7 @@
 #include <array>
 #include <optional>
 
+class AccountStore;
 class SettingsStore;
 
 // The account table shared by every window: the ten slots, their load from and save to the
@@ -29,18 +30,36 @@ public:
     static inline const QString NoTimeLeftText = QStringLiteral("Sorry, no time left today");
     static inline const QString StoreRefusedText =
         QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
+    static inline const QString ServerAwayText =
+        QStringLiteral("Sorry, the account server cannot be reached. See your administrator");
+    static inline const QString ChangedElsewhereText =
+        QStringLiteral("Sorry, the accounts were changed on another computer. Click Reload and "
+                       "make your changes again");
 
     // The store that LoadAccounts and SaveAccounts use; set once at start-up.
     void setStore(SettingsStore *store) { m_store = store; }
     SettingsStore *store() const { return m_store; }
+    // A room's store shared with other computers; when set, it is used instead of the settings
+    // store, and every rule works on its rows directly.
+    void setAccountStore(AccountStore *store) { m_room = store; }
+    AccountStore *accountStore() const { return m_room; }
+
+    // The accounts of a settings section as LoadAccounts reads them: slot 1 on, up to the first
+    // empty user id or MaxAccounts, unreadable minutes as 0, and the first-run administrator
+    // when slot 1 is empty.
+    static QList<AccountSlot> readSection(const SettingsStore &store);
 
     // Fills the table from the store, or puts the first-run administrator into slot 1. A store
     // that cannot be trusted is not read at all: the table stays empty (no first-run
     // administrator either) and storeRefused() tells why.
     void LoadAccounts();
     // Rewrites the store's section from the table. Throws AppError on failure, and when the table
-    // could not be loaded from the store.
+    // could not be loaded from the store. A room's table is replaced only if no other computer
+    // changed it since it was read; otherwise AppError says so.
     void SaveAccounts();
+    // Reads a room's table again; the local table is only ever changed by this program, so
+    // there it keeps what it holds.
+    void reload();
 
     // Why the store was refused at the last load; empty when it was read.
     QString storeRefused() const { return m_storeRefused; }
@@ -123,8 +142,9 @@ public:
     static std::optional<GridFault> checkGrid(QList<GridRow> &rows);
     // The table becomes the grid's rows, closed up over deleted and empty rows, with user ids and
     // passwords upper-cased, and is stored. Throws AppError (type mismatch) for a number that
-    // checkGrid would have refused, and when the store fails.
-    void replaceWithGrid(const QList<GridRow> &rows);
+    // checkGrid would have refused, and when the store fails. Returns false, changing nothing,
+    // when a room's table was changed on another computer since it was read.
+    bool replaceWithGrid(const QList<GridRow> &rows);
 
     // Back to the empty table of program start (for tests and a fresh run).
     void reset();
@@ -135,6 +155,8 @@ public:
 
 private:
     AccountSlot &slot(int n);
+    LogOn roomLogOn(const QString &user, const QString &password, const QString &today);
+    void takeRoomTable(const QList<AccountSlot> &accounts, qint64 version);
 
     // Slots 1..10 are the accounts; slot 0 is never used.
     std::array<AccountSlot, MaxAccounts + 1> m_accounts{};
@@ -144,6 +166,12 @@ private:
     bool m_sessionRunning = false;
     SettingsStore *m_store = nullptr;
     QString m_storeRefused;
+    // A room: the table's version when it was read, and the stored key and the token of the
+    // account logged on here.
+    AccountStore *m_room = nullptr;
+    qint64 m_version = 0;
+    qint64 m_sessionKey = 0;
+    QString m_sessionToken;
 };
 
 // The one account table of the running program.

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "../AccountStore.h"
+#include "../RoomJournal.h"
+
+#include <QByteArrayList>
+#include <functional>
+#include <memory>
+
+struct pg_conn;
+struct pg_result;
+
+// A room's account table on a PostgreSQL server, through libpq. The rows keep the settings
+// file's ten slots and text forms (table accounts: slot, userid, pswd, mins, date, lft) with a
+// stable key (id) and the token of the session running on the account; table room holds the
+// version of the whole table. Every write locks the room row first, so writes of all computers
+// follow one another and each one sees what the one before it committed.
+//
+// Every failure is written as one line on standard error with the server's own message, and
+// thrown as AppError. A session end that the server cannot take is kept in a journal and
+// delivered before anything else the next time the server is reached.
+class PostgresAccountStore : public AccountStore
+{
+public:
+    static inline const QString ServiceName = QStringLiteral("timoradesk");
+
+    // The service file that libpq reads for this account ($PGSERVICEFILE, otherwise
+    // ~/.pg_service.conf) when it defines the service timoradesk; empty otherwise.
+    static QString serviceFile();
+    // The journal beside the local settings file, in the account's private folder.
+    static QString defaultJournalPath();
+
+    // conninfo: a libpq connection string, "service=timoradesk" on a kiosk. serviceFile, when
+    // given, is checked before every use: one that others may read or write is refused.
+    PostgresAccountStore(const QString &conninfo, const QString &journalPath,
+                         const QString &serviceFile = QString());
+    ~PostgresAccountStore() override;
+    PostgresAccountStore(const PostgresAccountStore &) = delete;
+    PostgresAccountStore &operator=(const PostgresAccountStore &) = delete;
+
+    QString refusal() const override;
+    Table load() override;
+    LogOn logOn(const QString &user, const QString &password, const QString &today) override;
+    void endSession(qint64 key, const QString &session, qint32 minutesLeft,
+                    const QString &today) override;
+    void changePassword(qint64 key, const QString &password) override;
+    std::optional<Table> replaceIfUnchanged(const QList<AccountSlot> &accounts,
+                                            qint64 version) override;
+
+    // Creates the tables where they are missing; an existing table is left as it is.
+    void createSchema();
+    // Stores the session ends kept while the server was away; returns how many were stored.
+    int deliverJournal();
+    const RoomJournal &journal() const { return m_journal; }
+
+private:
+    using Result = std::unique_ptr<pg_result, void (*)(pg_result *)>;
+    struct Rows;
+
+    QString unsafeBecause() const;
+    pg_conn *connection();
+    void disconnect();
+    [[noreturn]] void fail(const QString &what, const QString &message);
+    Result exec(const char *sql, const QByteArrayList &params = {});
+    // Runs body between BEGIN and COMMIT (ROLLBACK when it throws or returns false); a
+    // connection found broken at BEGIN is made again once, since nothing was sent yet.
+    bool transaction(const std::function<bool()> &body, const char *begin = "BEGIN");
+    qint64 lockVersion();
+    qint64 bumpVersion();
+    Table readTable();
+    // Stores one session end; false when the row no longer carries its session.
+    bool storeEnd(const RoomJournal::Entry &entry);
+
+    QByteArray m_conninfo;
+    QString m_serviceFile;
+    mutable QString m_reported;
+    RoomJournal m_journal;
+    pg_conn *m_conn = nullptr;
+};

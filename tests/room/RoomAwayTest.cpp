@@ -1,0 +1,89 @@
+// The server away: a logon is refused and changes nothing; a session end is kept in the journal
+// and stored once when the server is back.
+#include "RoomFixture.h"
+
+#include "core/AppError.h"
+
+namespace {
+
+const QString Today = QStringLiteral("12/8/2026");
+const QString Yesterday = QStringLiteral("12/7/2026");
+const AccountSlot Admin{AccountTable::AdminId, QStringLiteral("BOSS"), -1, Yesterday, -1};
+const AccountSlot Kid{QStringLiteral("KID"), QStringLiteral("PW"), 60, Yesterday, 12};
+
+class RoomAway : public RoomFixture
+{
+protected:
+    void TearDown() override
+    {
+        // The next test finds the server running.
+        if (!HasFatalFailure() && !IsSkipped())
+            cluster().start();
+    }
+};
+
+TEST_F(RoomAway, ALogonWithTheServerAwayIsRefusedAndChangesNothing)
+{
+    put({Admin, Kid});
+    Computer pc(computer());
+    const QList<AccountSlot> before = stored();
+    ASSERT_TRUE(cluster().stop());
+    const AccountTable::LogOn logOn =
+        pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(logOn.outcome, AccountTable::LogOn::StoreRefused);
+    EXPECT_EQ(logOn.refusal, AccountTable::ServerAwayText);
+    EXPECT_EQ(pc.table.loggedOnIndex(), 0);
+    ASSERT_TRUE(cluster().start());
+    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              AccountTable::LogOn::LoggedOn)
+        << "the next logon reaches the server again";
+}
+
+TEST_F(RoomAway, ASessionEndWithTheServerAwayArrivesOnceAtTheNextStart)
+{
+    put({Admin, Kid});
+    const QString journal = homes.path() + QStringLiteral("/pc/journal");
+    {
+        Computer pc(computer(QStringLiteral("pc")));
+        ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+                  AccountTable::LogOn::LoggedOn);
+        ASSERT_TRUE(cluster().stop());
+        EXPECT_THROW(pc.table.endSession(17, Today), AppError);
+        ASSERT_EQ(pc.store->journal().entries().size(), 1);
+        ASSERT_TRUE(cluster().start());
+    }
+    EXPECT_EQ(stored().at(1).minsLeft, 0) << "not stored before the program starts again";
+
+    // The next start of the program on that computer delivers it before anything else.
+    PostgresAccountStore next(cluster().conninfo(), journal);
+    EXPECT_EQ(next.deliverJournal(), 1);
+    EXPECT_EQ(stored().at(1), (AccountSlot{Kid.userId, Kid.password, 60, Today, 17}));
+    EXPECT_TRUE(next.journal().entries().isEmpty());
+
+    // A journal kept by a program killed right after the server took it is stored no second
+    // time, also after the account has logged on again elsewhere.
+    Computer other(computer(QStringLiteral("other")));
+    ASSERT_EQ(other.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              AccountTable::LogOn::LoggedOn);
+    RoomJournal stale(journal);
+    const AccountStore::Table now = admin->load();
+    stale.append({now.keys.at(1), QStringLiteral("an-ended-session"), 17, Today});
+    EXPECT_EQ(next.deliverJournal(), 0);
+    EXPECT_EQ(stored().at(1).minsLeft, 0);
+}
+
+TEST_F(RoomAway, AServerRestartedDuringTheSessionTakesItsEndDirectly)
+{
+    put({Admin, Kid});
+    Computer pc(computer());
+    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              AccountTable::LogOn::LoggedOn);
+    ASSERT_TRUE(cluster().stop());
+    ASSERT_TRUE(cluster().start());
+    pc.table.endSession(44, Today);
+    EXPECT_TRUE(pc.store->journal().entries().isEmpty());
+    EXPECT_EQ(stored().at(1).minsLeft, 44);
+}
+
+} // namespace

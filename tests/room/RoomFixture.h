@@ -1,0 +1,46 @@
+#pragma once
+
+#include "PostgresCluster.h"
+#include "core/AccountTable.h"
+#include "core/linux/PostgresAccountStore.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A real PostgreSQL server for the test suite, and a fresh room (empty tables) for every test.
+// The tests skip only when the server's programs are not installed.
+class RoomFixture : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+
+    static PostgresCluster &cluster() { return *s_cluster; }
+    // A store as one computer of the room has it, with a journal of its own.
+    std::unique_ptr<PostgresAccountStore> computer(const QString &name = QStringLiteral("pc"));
+    // The room holds exactly these accounts, whatever it held before.
+    void put(const QList<AccountSlot> &accounts);
+    // The room's table, read fresh.
+    QList<AccountSlot> stored();
+
+    QTemporaryDir homes;
+    std::unique_ptr<PostgresAccountStore> admin;
+
+private:
+    static inline PostgresCluster *s_cluster = nullptr;
+    static inline bool s_ready = false;
+};
+
+// One computer of the room: its store and its own account table.
+struct Computer
+{
+    Computer(std::unique_ptr<PostgresAccountStore> s) : store(std::move(s))
+    {
+        table.setAccountStore(store.get());
+        table.LoadAccounts();
+    }
+    std::unique_ptr<PostgresAccountStore> store;
+    AccountTable table;
+};
