@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     IniSettingsStore saved(copy);
     table.setStore(&saved);
     const auto loaded = table.accounts();
-    const qint16 count = table.count();
+    const int count = table.count();
     try {
         table.SaveAccounts();
     } catch (const AppError &error) {
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     table.LoadAccounts();
     check(table.count() == count, "the account count changed through a save");
     for (int n = 1; n <= count; ++n)
-        check(table.account(n) == loaded[n], "an account changed through a save", n);
+        check(table.account(n) == loaded.at(n - 1), "an account changed through a save", n);
 
     table.setStore(nullptr);
     QFile::remove(path);
