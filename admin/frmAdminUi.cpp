@@ -59,9 +59,7 @@ void frmAdminUi::setupUi(QWidget *window)
 {
     // A sizable window with minimise and close boxes but no maximise box.
     ProgramWindow::setUp(window, QStringLiteral("frmAdmin"), QStringLiteral("Administrator"),
-                         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                             Qt::WindowCloseButtonHint);
+                         ProgramWindow::MinimiseAndClose);
     window->resize(Twips::size(10785, 4575));
 
     // Every control lies in one frame over the whole client area; the window has no resize

@@ -11,6 +11,11 @@ class QWidget;
 class ProgramWindow
 {
 public:
+    // A frame with a caption, a system menu, minimise and close boxes, and no maximise box.
+    static constexpr Qt::WindowFlags MinimiseAndClose =
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
     // An empty title leaves the caption to the window.
     static void setUp(QWidget *window, const QString &name, const QString &title,
                       Qt::WindowFlags flags);

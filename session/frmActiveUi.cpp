@@ -48,9 +48,7 @@ void frmActiveUi::setupUi(QWidget *window)
 {
     // Fixed single border with minimise and close, no maximise.
     ProgramWindow::setUp(window, QStringLiteral("frmActive"), QStringLiteral("User Signed On"),
-                         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                             Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                             Qt::WindowCloseButtonHint);
+                         ProgramWindow::MinimiseAndClose);
     window->setFixedSize(Twips::size(6945, 4560));
 
     frmPswChg = placed(new QGroupBox(QStringLiteral("Change Password"), window), "frmPswChg", 1920,
