@@ -5,6 +5,7 @@
 #include "../DayRule.h"
 #include "../SectionTexts.h"
 #include "IniSettingsStore.h"
+#include "LibPq.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,6 @@
 #include <QUuid>
 
 #include <cstdio>
-#include <libpq-fe.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -135,7 +135,7 @@ QString PostgresAccountStore::refusal() const
 void PostgresAccountStore::disconnect()
 {
     if (m_conn)
-        PQfinish(m_conn);
+        m_pq->finish(m_conn);
     m_conn = nullptr;
 }
 
@@ -149,17 +149,23 @@ void PostgresAccountStore::fail(const QString &what, const QString &message)
 
 pg_conn *PostgresAccountStore::connection()
 {
-    if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+    if (m_conn && m_pq->status(m_conn) == CONNECTION_OK)
         return m_conn;
     disconnect();
-    m_conn = PQconnectdb(m_conninfo.constData());
-    if (PQstatus(m_conn) != CONNECTION_OK) {
-        const QString message = oneLine(PQerrorMessage(m_conn));
+    if (!m_pq) {
+        QString why;
+        m_pq = LibPq::load(&why);
+        if (!m_pq)
+            fail(QStringLiteral("connecting"), why);
+    }
+    m_conn = m_pq->connectdb(m_conninfo.constData());
+    if (m_pq->status(m_conn) != CONNECTION_OK) {
+        const QString message = oneLine(m_pq->errorMessage(m_conn));
         disconnect();
         fail(QStringLiteral("connecting"), message);
     }
     // Notices (a table that exists already) are no failures.
-    PQsetNoticeProcessor(
+    m_pq->setNoticeProcessor(
         m_conn, [](void *, const char *) {}, nullptr);
     return m_conn;
 }
@@ -171,14 +177,14 @@ PostgresAccountStore::Result PostgresAccountStore::exec(const char *sql,
     std::vector<const char *> values;
     for (const QByteArray &p : params)
         values.push_back(p.isNull() ? nullptr : p.constData());
-    Result result(
-        PQexecParams(conn, sql, int(values.size()), nullptr, values.data(), nullptr, nullptr, 0),
-        PQclear);
-    const ExecStatusType status = PQresultStatus(result.get());
+    Result result(m_pq->execParams(conn, sql, int(values.size()), nullptr, values.data(), nullptr,
+                                   nullptr, 0),
+                  m_pq->clear);
+    const ExecStatusType status = m_pq->resultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         const QString message =
-            oneLine(result ? PQresultErrorMessage(result.get()) : PQerrorMessage(conn));
-        if (PQstatus(conn) != CONNECTION_OK)
+            oneLine(result ? m_pq->resultErrorMessage(result.get()) : m_pq->errorMessage(conn));
+        if (m_pq->status(conn) != CONNECTION_OK)
             disconnect();
         fail(QString::fromLatin1(sql).simplified().section(QLatin1Char(' '), 0, 1), message);
     }
@@ -187,7 +193,7 @@ PostgresAccountStore::Result PostgresAccountStore::exec(const char *sql,
 
 bool PostgresAccountStore::transaction(const std::function<bool()> &body, const char *begin)
 {
-    const bool connected = m_conn && PQstatus(m_conn) == CONNECTION_OK;
+    const bool connected = m_conn && m_pq->status(m_conn) == CONNECTION_OK;
     try {
         exec(begin);
     } catch (const AppError &) {
@@ -201,7 +207,7 @@ bool PostgresAccountStore::transaction(const std::function<bool()> &body, const 
         commit = body();
     } catch (...) {
         if (m_conn)
-            PQclear(PQexec(m_conn, "ROLLBACK"));
+            m_pq->clear(m_pq->exec(m_conn, "ROLLBACK"));
         throw;
     }
     exec(commit ? "COMMIT" : "ROLLBACK");
@@ -211,32 +217,32 @@ bool PostgresAccountStore::transaction(const std::function<bool()> &body, const 
 qint64 PostgresAccountStore::lockVersion()
 {
     const Result r = exec("SELECT version FROM room FOR UPDATE");
-    if (PQntuples(r.get()) != 1)
+    if (m_pq->ntuples(r.get()) != 1)
         fail(QStringLiteral("reading the version"),
              QStringLiteral("the table room has no row; run timoradesk-room schema"));
-    return QByteArray(PQgetvalue(r.get(), 0, 0)).toLongLong();
+    return QByteArray(m_pq->getvalue(r.get(), 0, 0)).toLongLong();
 }
 
 qint64 PostgresAccountStore::bumpVersion()
 {
     const Result r = exec("UPDATE room SET version = version + 1 RETURNING version");
-    return QByteArray(PQgetvalue(r.get(), 0, 0)).toLongLong();
+    return QByteArray(m_pq->getvalue(r.get(), 0, 0)).toLongLong();
 }
 
 AccountStore::Table PostgresAccountStore::readTable()
 {
     const Result r = exec(SelectRows);
     Rows rows;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        const int slot = QByteArray(PQgetvalue(r.get(), i, 1)).toInt();
+    for (int i = 0; i < m_pq->ntuples(r.get()); ++i) {
+        const int slot = QByteArray(m_pq->getvalue(r.get(), i, 1)).toInt();
         if (rows.bySlot.contains(slot))
             continue;
         const auto field = [&](int column) {
-            return QString::fromUtf8(PQgetvalue(r.get(), i, column),
-                                     PQgetlength(r.get(), i, column));
+            return QString::fromUtf8(m_pq->getvalue(r.get(), i, column),
+                                     m_pq->getlength(r.get(), i, column));
         };
         rows.bySlot.insert(
-            slot, {QByteArray(PQgetvalue(r.get(), i, 0)).toLongLong(), field(2), field(7)});
+            slot, {QByteArray(m_pq->getvalue(r.get(), i, 0)).toLongLong(), field(2), field(7)});
         rows.section.set(AccountTable::key("user", slot), field(2));
         rows.section.set(AccountTable::key("pswd", slot), field(3));
         rows.section.set(AccountTable::key("mins", slot), field(4));
@@ -258,10 +264,10 @@ AccountStore::Table PostgresAccountStore::load()
     transaction(
         [&] {
             const Result v = exec("SELECT version FROM room");
-            if (PQntuples(v.get()) != 1)
+            if (m_pq->ntuples(v.get()) != 1)
                 fail(QStringLiteral("reading the version"),
                      QStringLiteral("the table room has no row; run timoradesk-room schema"));
-            const qint64 version = QByteArray(PQgetvalue(v.get(), 0, 0)).toLongLong();
+            const qint64 version = QByteArray(m_pq->getvalue(v.get(), 0, 0)).toLongLong();
             table = readTable();
             table.version = version;
             return true;
@@ -308,7 +314,7 @@ AccountStore::LogOn PostgresAccountStore::logOn(const QString &user, const QStri
                                   "session) VALUES (1, $1, $2, $3, $4, $5, $6) RETURNING id",
                                   {text(s.userId), text(s.password), number(s.minsPerDay),
                                    text(s.lastDate), number(s.minsLeft), text(result.session)});
-            result.key = QByteArray(PQgetvalue(r.get(), 0, 0)).toLongLong();
+            result.key = QByteArray(m_pq->getvalue(r.get(), 0, 0)).toLongLong();
             result.table.keys[0] = result.key;
         } else {
             exec("UPDATE accounts SET date = $1, lft = $2, session = $3 WHERE id = $4",
@@ -331,7 +337,7 @@ bool PostgresAccountStore::storeEnd(const RoomJournal::Entry &entry)
             "UPDATE accounts SET lft = $1, date = $2, session = NULL "
             "WHERE id = $3 AND session = $4",
             {number(entry.minutesLeft), text(entry.today), number(entry.key), text(entry.session)});
-        if (QByteArray(PQcmdTuples(r.get())).toInt() == 0)
+        if (QByteArray(m_pq->cmdTuples(r.get())).toInt() == 0)
             return false;
         bumpVersion();
         return true;
@@ -388,7 +394,7 @@ void PostgresAccountStore::changePassword(qint64 key, const QString &password)
         lockVersion();
         const Result r =
             exec("UPDATE accounts SET pswd = $1 WHERE id = $2", {text(password), number(key)});
-        if (QByteArray(PQcmdTuples(r.get())).toInt() == 0)
+        if (QByteArray(m_pq->cmdTuples(r.get())).toInt() == 0)
             return false;
         bumpVersion();
         return true;
@@ -408,10 +414,10 @@ PostgresAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qin
         QMultiMap<QString, QPair<qint64, QString>> before;
         {
             const Result r = exec("SELECT id, userid, session FROM accounts ORDER BY slot, id");
-            for (int i = PQntuples(r.get()) - 1; i >= 0; --i)
-                before.insert(QString::fromUtf8(PQgetvalue(r.get(), i, 1)),
-                              {QByteArray(PQgetvalue(r.get(), i, 0)).toLongLong(),
-                               QString::fromUtf8(PQgetvalue(r.get(), i, 2))});
+            for (int i = m_pq->ntuples(r.get()) - 1; i >= 0; --i)
+                before.insert(QString::fromUtf8(m_pq->getvalue(r.get(), i, 1)),
+                              {QByteArray(m_pq->getvalue(r.get(), i, 0)).toLongLong(),
+                               QString::fromUtf8(m_pq->getvalue(r.get(), i, 2))});
         }
         exec("DELETE FROM accounts");
         for (int n = 1; n <= accounts.size() && n <= AccountTable::MaxAccounts; ++n) {
@@ -419,7 +425,7 @@ PostgresAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qin
             const QByteArrayList values{number(n),        text(a.userId),
                                         text(a.password), number(a.minsPerDay),
                                         text(a.lastDate), number(a.minsLeft)};
-            Result r(nullptr, PQclear);
+            Result r(nullptr, m_pq->clear);
             if (const auto kept = before.find(a.userId); kept != before.end()) {
                 const QByteArray session =
                     kept->second.isEmpty() ? QByteArray() : text(kept->second);
@@ -433,7 +439,7 @@ PostgresAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qin
                          values);
             }
             table.accounts.append(a);
-            table.keys.append(QByteArray(PQgetvalue(r.get(), 0, 0)).toLongLong());
+            table.keys.append(QByteArray(m_pq->getvalue(r.get(), 0, 0)).toLongLong());
         }
         table.version = bumpVersion();
         return true;

@@ -9,12 +9,13 @@
 
 struct pg_conn;
 struct pg_result;
+class LibPq;
 
-// A room's account table on a PostgreSQL server, through libpq. The rows keep the settings
-// file's ten slots and text forms (table accounts: slot, userid, pswd, mins, date, lft) with a
-// stable key (id) and the token of the session running on the account; table room holds the
-// version of the whole table. Every write locks the room row first, so writes of all computers
-// follow one another and each one sees what the one before it committed.
+// A room's account table on a PostgreSQL server, through libpq (loaded at the first connection).
+// The rows keep the settings file's ten slots and text forms (table accounts: slot, userid, pswd,
+// mins, date, lft) with a stable key (id) and the token of the session running on the account;
+// table room holds the version of the whole table. Every write locks the room row first, so writes
+// of all computers follow one another and each one sees what the one before it committed.
 //
 // Every failure is written as one line on standard error with the server's own message, and
 // thrown as AppError. A session end that the server cannot take is kept in a journal and
@@ -75,5 +76,6 @@ private:
     QString m_serviceFile;
     mutable QString m_reported;
     RoomJournal m_journal;
+    const LibPq *m_pq = nullptr;
     pg_conn *m_conn = nullptr;
 };

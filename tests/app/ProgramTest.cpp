@@ -3,6 +3,7 @@
 #include "tests/support/ForeignClient.h"
 #include "tests/support/X11Display.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -74,6 +75,19 @@ TEST_F(TheProgram, ClosesAWindowStartedBesideTheLogonWindowWithinTwoSeconds)
     terminal.activate();
     EXPECT_TRUE(waitUntil([&] { return terminal.closed(); }, 2500, [&] { terminal.poll(); }));
     EXPECT_EQ(program.state(), QProcess::Running);
+}
+
+TEST_F(TheProgram, ASingleComputerLoadsNoDatabaseLibrary)
+{
+    // libpq and what it needs (TLS, Kerberos, LDAP) would cost every start several milliseconds
+    // and megabytes; only a computer in a room loads it.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    ASSERT_TRUE(mapped.contains("libQt6Widgets")) << "the program's libraries are not listed";
+    EXPECT_FALSE(mapped.contains("libpq.so"));
+    EXPECT_FALSE(mapped.contains("libssl.so"));
+    EXPECT_FALSE(mapped.contains("libkrb5.so"));
 }
 
 TEST_F(TheProgram, ExitTurnsTheSwitchesOffAsksForTheShutDownAndEnds)

@@ -34,7 +34,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 package_names() { field "$1" | tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sed '/^$/d'; }
 depends=$(package_names Depends)
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins \
-    libxcb1 libxcb-ewmh2 libxcb-icccm4 adduser passwd x11-xserver-utils; do
+    libxcb1 libxcb-ewmh2 libxcb-icccm4 libpq5 adduser passwd x11-xserver-utils; do
     grep -qx -- "$p" <<<"$depends" || fail "Depends lacks $p: $(field Depends)"
 done
 grep -qx 'libasan.*\|libubsan.*' <<<"$depends" && fail "the package holds a sanitizer build"
