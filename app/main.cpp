@@ -30,6 +30,10 @@ int main(int argc, char *argv[])
     // Where there is no session bus, the accessibility bridge and the tray go without one at once
     // instead of trying to launch one.
     SessionBusFallback::apply();
+    // The windows keep their menus. A desktop's global menu (a panel that shows the menus of the
+    // window in front) would otherwise take the logon window's, and asking the session bus
+    // whether there is one holds up every start.
+    QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TimoraDesk"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")

@@ -2,6 +2,7 @@
 
 #include "core/AccountTable.h"
 #include "core/Disabler.h"
+#include "core/FirstFrame.h"
 #include "core/ForegroundGuard.h"
 #include "core/MessageBoxes.h"
 #include "core/Services.h"
@@ -194,7 +195,15 @@ void frmLogon::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        Form_Resize();
+        txtUser->setFocus();
+        // The switches come on the moment the first frame is on the screen, not before: turning
+        // them on makes the X server, the window manager and this program reload the keyboard
+        // map, which would hold up the frame. A window put away or closed meanwhile has set its
+        // switches itself.
+        FirstFrame::after(this, [this] {
+            if (isVisible() && !m_unloaded)
+                Form_Resize();
+        });
     }
 }
 

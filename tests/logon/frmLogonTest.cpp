@@ -3,6 +3,7 @@
 #include "admin/frmAdmin.h"
 #include "core/AccountTable.h"
 #include "core/DateText.h"
+#include "core/FirstFrame.h"
 #include "core/Services.h"
 #include "session/frmActive.h"
 #include "tests/support/FakeServices.h"
@@ -95,11 +96,28 @@ TEST_F(LogonWindow, ATypedPasswordCannotBeSeenCopiedOrReadBack)
     }
 }
 
-TEST_F(LogonWindow, FirstShowingTurnsTheSwitchesOnAndFocusesTheUserBox)
+TEST_F(LogonWindow, FirstShowingFocusesTheUserBoxAndTurnsTheSwitchesOnWithTheFirstFrame)
 {
     frmLogon &w = open();
-    EXPECT_EQ(disablerLog, QStringList{QStringLiteral("switches on")});
     EXPECT_TRUE(w.txtUser->hasFocus());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !disablerLog.isEmpty(); }, 1000));
+    QTest::qWait(FirstFrame::DefaultFallbackMs + 100);
+    EXPECT_EQ(disablerLog, QStringList{QStringLiteral("switches on")});
+}
+
+TEST_F(LogonWindow, ALogonBeforeTheFirstFrameLeavesTheSwitchesAsTheSessionSetsThem)
+{
+    storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("SECRET"), -1,
+                 QStringLiteral("1/1/2026"), -1);
+    storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 60, QStringLiteral("1/1/2026"),
+                 60);
+    frmLogon &w = flow().logon();
+    w.show();
+    logOnAs(QStringLiteral("KID"), QStringLiteral("PW"));
+    ASSERT_TRUE(sessionShown());
+    const QStringList atLogon = disablerLog;
+    QTest::qWait(FirstFrame::DefaultFallbackMs + 100);
+    EXPECT_EQ(disablerLog, atLogon) << "the hidden logon window turned its switches on";
 }
 
 TEST_F(LogonWindow, FirstRunAdministratorLogsOnInAnyCaseAndGetsTheAdministratorWindow)

@@ -349,6 +349,8 @@ protected:
     {
         frmLogon &w = flow().logon();
         EXPECT_TRUE(X11Display::showInFront(*windows, w));
+        // The switches come on with the window's first frame.
+        EXPECT_TRUE(waitUntil([&] { return w.Disable1 && w.Disable1->switches(); }, 1000));
         return w;
     }
 
