@@ -5,6 +5,7 @@
 #include "core/AppIcon.h"
 #include "core/CursorBlinkLimit.h"
 #include "core/ImmediateProgramEnd.h"
+#include "core/ProgramStyle.h"
 #include "core/QtMessageBoxes.h"
 #include "core/QtProgramStarter.h"
 #include "core/QtTrayIcon.h"
@@ -40,6 +41,7 @@ int main(int argc, char *argv[])
                                             .arg(TIMORA_VERSION_MAJOR)
                                             .arg(TIMORA_VERSION_MINOR)
                                             .arg(TIMORA_VERSION_PATCH));
+    QApplication::setStyle(new ProgramStyle);
     QApplication::setWindowIcon(AppIcon::icon());
     QApplication::setQuitOnLastWindowClosed(false);
     // Text cursors stop blinking a while after the last input, so an idle window sleeps.
