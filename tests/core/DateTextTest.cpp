@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -27,7 +28,8 @@ INSTANTIATE_TEST_SUITE_P(, DateTextInLocale,
                          ::testing::Values(LocaleCase{"en_US", "12/8/2026"},
                                            LocaleCase{"de_DE", "08.12.2026"},
                                            LocaleCase{"C", "8 Dec 2026"},
-                                           LocaleCase{"en_GB", "08/12/2026"}));
+                                           LocaleCase{"en_GB", "08/12/2026"}),
+                         [](const auto &info) { return std::string(info.param.locale); });
 
 TEST(DateText, DifferentDaysNeverShareAText)
 {
