@@ -5,6 +5,7 @@
 #include "DayRule.h"
 #include "SettingsStore.h"
 
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -228,15 +229,27 @@ AccountTable::LogOn AccountTable::logOn(const QString &user, const QString &pass
         result.refusal = NoTimeLeftText;
         return result;
     }
-    m_sessionMinutes = rule.sessionMinutes;
+    const AccountSlot before = slot;
     slot = rule.stored;
-
-    result.outcome = LogOn::LoggedOn;
     try {
         SaveAccounts();
     } catch (const AppError &error) {
+        if (!result.administrator) {
+            // Without the 0 on disk, a killed session or a failed session end would give the
+            // same minutes again: no session starts.
+            slot = before;
+            m_loggedOn = 0;
+            std::fprintf(stderr, "TimoraDesk: the logon of %s is refused: %s\n",
+                         qPrintable(slot.userId), qPrintable(error.description()));
+            std::fflush(stderr);
+            result.outcome = LogOn::CannotSave;
+            result.refusal = CannotSaveText;
+            return result;
+        }
         result.saveError = error;
     }
+    m_sessionMinutes = rule.sessionMinutes;
+    result.outcome = LogOn::LoggedOn;
     return result;
 }
 
@@ -309,13 +322,22 @@ void AccountTable::endSession(qint32 minutesLeft, const QString &today)
 {
     m_sessionRunning = false;
     AccountSlot &ended = slot(m_loggedOn);
+    const AccountSlot atLogon = ended;
     ended.minsLeft = minutesLeft;
     ended.lastDate = today;
     if (m_room) {
         m_room->endSession(m_sessionKey, m_sessionToken, minutesLeft, today);
         return;
     }
-    SaveAccounts();
+    try {
+        SaveAccounts();
+    } catch (const AppError &error) {
+        // The store still holds what the logon stored; so does the table, so that no later
+        // save hands the remainder back.
+        ended = atLogon;
+        throw AppError(error.number(),
+                       error.description() + QStringLiteral("; the rest of today is forfeited"));
+    }
 }
 
 void AccountTable::changePassword(const QString &newPassword)

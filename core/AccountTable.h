@@ -30,6 +30,8 @@ public:
     static inline const QString NoTimeLeftText = QStringLiteral("Sorry, no time left today");
     static inline const QString StoreRefusedText =
         QStringLiteral("Sorry, the settings file is not safe to use. See your administrator");
+    static inline const QString CannotSaveText =
+        QStringLiteral("Sorry, the accounts cannot be saved. See your administrator");
     static inline const QString ServerAwayText =
         QStringLiteral("Sorry, the account server cannot be reached. See your administrator");
     static inline const QString ChangedElsewhereText =
@@ -76,17 +78,21 @@ public:
     // The outcome of a logon attempt.
     struct LogOn
     {
-        enum Outcome { LoggedOn, StoreRefused, Invalid, Disabled, NoTimeLeft };
+        enum Outcome { LoggedOn, StoreRefused, Invalid, Disabled, NoTimeLeft, CannotSave };
         Outcome outcome = Invalid;
         // The box to show for a refusal; empty when logged on.
         QString refusal;
         bool administrator = false;
-        // The logon stands when the store could not be written; the failure is to be reported.
+        // The administrator's logon stands when the store could not be written (he has no
+        // allowance to protect and may have to mend things); the failure is to be reported.
+        // Any other account is refused then (CannotSave) and nothing changes.
         std::optional<AppError> saveError;
     };
     // Finds the account whose user id and password match exactly (already upper-cased), applies
     // the day rule with today's date text and, when the logon stands, stores the new day with
-    // 0 minutes left. A store that was refused is looked at again first.
+    // 0 minutes left. A session starts only once the store holds that 0: when it cannot be
+    // written, an ordinary account is refused and the table stays as it was. A store that was
+    // refused is looked at again first.
     LogOn logOn(const QString &user, const QString &password, const QString &today);
 
     // The slot of the account logged on, 0 for none.
@@ -108,7 +114,8 @@ public:
     // for that account, so that a program killed during a session gives no time back.
     void startSession() { m_sessionRunning = true; }
     bool sessionRunning() const { return m_sessionRunning; }
-    // Stores minutesLeft and today's date text for the logged-on account. Throws AppError.
+    // Stores minutesLeft and today's date text for the logged-on account. Throws AppError; the
+    // table then keeps what the logon stored (nothing left today), as the store does.
     void endSession(qint32 minutesLeft, const QString &today);
     // The logged-on account's password becomes newPassword, upper-cased, and is stored; the
     // minutes left stay as the store has them until the session ends. Throws AppError.

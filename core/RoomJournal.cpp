@@ -55,12 +55,19 @@ void RoomJournal::replace(const QList<Entry> &entries)
     if (!file.open(QIODevice::WriteOnly))
         throw AppError(AppError::PathFileAccessError, QStringLiteral("cannot write ") + m_path);
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QByteArray lines;
     for (const Entry &e : entries) {
         const QJsonObject o{{QStringLiteral("key"), double(e.key)},
                             {QStringLiteral("session"), e.session},
                             {QStringLiteral("left"), e.minutesLeft},
                             {QStringLiteral("today"), e.today}};
-        file.write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+        lines += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    }
+    // A full disk can take the file but not its lines; a short write would otherwise be
+    // committed as an empty journal and the minutes lost without a word.
+    if (file.write(lines) != lines.size() || !file.flush()) {
+        file.cancelWriting();
+        throw AppError(AppError::PathFileAccessError, QStringLiteral("cannot write ") + m_path);
     }
     if (!file.commit())
         throw AppError(AppError::PathFileAccessError, QStringLiteral("cannot write ") + m_path);

@@ -100,6 +100,7 @@ void frmLogon::cmdLogOn_Click()
     case AccountTable::LogOn::StoreRefused:
     case AccountTable::LogOn::Disabled:
     case AccountTable::LogOn::NoTimeLeft:
+    case AccountTable::LogOn::CannotSave:
         refuse(logOn.refusal);
         return;
     case AccountTable::LogOn::LoggedOn:

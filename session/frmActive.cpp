@@ -145,7 +145,8 @@ void frmActive::reportError(const AppError &error)
 void frmActive::storeRemainder()
 {
     // A failure to store the minutes is reported, and the session still ends: nobody is kept
-    // in front of a machine that cannot write its settings.
+    // in front of a machine that cannot write its settings. The store keeps what the logon
+    // stored, so the rest of the day is forfeited rather than given back.
     try {
         AccountTable &table = module1();
         table.endSession(table.sessionMinutes(), m_services.today->text());

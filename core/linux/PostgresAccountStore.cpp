@@ -359,7 +359,15 @@ int PostgresAccountStore::deliverJournal()
         }
         waiting.removeFirst();
     }
-    m_journal.replace(waiting);
+    try {
+        m_journal.replace(waiting);
+    } catch (const AppError &error) {
+        // Every entry has reached the server, which takes each only once (storing it took the
+        // session's token off the row): a journal left behind on a disk that cannot be written
+        // gives nothing back, and the room goes on.
+        std::fprintf(stderr, "TimoraDesk: %s\n", qPrintable(error.description()));
+        std::fflush(stderr);
+    }
     return stored;
 }
 

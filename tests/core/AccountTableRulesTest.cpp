@@ -173,17 +173,68 @@ TEST_F(AccountRules, ARefusedStoreRefusesEveryLogonUntilItIsMended)
     EXPECT_EQ(stored("date"), Today);
 }
 
-TEST_F(AccountRules, ALogonStandsWhenTheStoreCannotBeWrittenAndSaysSo)
+TEST_F(AccountRules, NoSessionStartsWhenTheStoreCannotTakeTheLogonAndNothingChanges)
+{
+    load(AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 25});
+    const QList<AccountSlot> before = table.accounts();
+    store.failNextSave = true;
+    const AccountTable::LogOn result =
+        table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(result.outcome, AccountTable::LogOn::CannotSave);
+    EXPECT_EQ(result.refusal,
+              QStringLiteral("Sorry, the accounts cannot be saved. See your administrator"));
+    EXPECT_FALSE(result.administrator);
+    EXPECT_EQ(table.loggedOnIndex(), 0);
+    EXPECT_EQ(table.sessionMinutes(), 0);
+    EXPECT_EQ(table.accounts(), before) << "the table keeps what the store holds";
+
+    // Once the store takes it, the same account logs on with what was stored before.
+    const AccountTable::LogOn again =
+        table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(again.outcome, AccountTable::LogOn::LoggedOn);
+    EXPECT_EQ(table.sessionMinutes(), 25);
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+}
+
+TEST_F(AccountRules, TheAdministratorLogsOnWhenTheStoreCannotBeWrittenAndIsToldWhy)
 {
     load(Kid);
     store.failNextSave = true;
     const AccountTable::LogOn result =
-        table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+        table.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
     EXPECT_EQ(result.outcome, AccountTable::LogOn::LoggedOn);
+    EXPECT_TRUE(result.administrator);
     ASSERT_TRUE(result.saveError.has_value());
     EXPECT_EQ(result.saveError->errorText(),
               QStringLiteral("Error 75 Path/File access error: disk full"));
-    EXPECT_EQ(table.sessionMinutes(), 60);
+}
+
+TEST_F(AccountRules, ASessionEndTheStoreCannotTakeForfeitsTheRestOfTheDay)
+{
+    load(Kid);
+    table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    table.startSession();
+    table.countDownMinute();
+    store.failNextSave = true;
+    try {
+        table.endSession(table.sessionMinutes(), Today);
+        ADD_FAILURE() << "the failed session end reported success";
+    } catch (const AppError &error) {
+        EXPECT_EQ(error.number(), 75);
+        EXPECT_TRUE(error.description().endsWith(QStringLiteral("the rest of today is forfeited")))
+            << error.description().toStdString();
+    }
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(table.account(2).minsLeft, 0) << "the table keeps what the logon stored";
+    EXPECT_EQ(table.account(2).lastDate, Today);
+
+    // A later save of the table (the administrator's, say) does not hand the minutes back, and
+    // the next logon today is refused.
+    table.logOff();
+    table.SaveAccounts();
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              AccountTable::LogOn::NoTimeLeft);
 }
 
 TEST_F(AccountRules, DuringASessionEverySaveStoresNothingLeftAndTheEndStoresTheRemainder)

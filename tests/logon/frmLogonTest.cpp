@@ -332,15 +332,30 @@ TEST_F(LogonWindow, ACountOfZeroRefusesEveryone)
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Invalid UserId/Password")});
 }
 
-TEST_F(LogonWindow, AFailedSaveIsReportedAndTheLogonGoesOn)
+TEST_F(LogonWindow, AStoreThatCannotTakeTheLogonGivesNoSession)
 {
-    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, todayText(), 20);
+    store.failNextSave = true;
+    frmLogon &w = open();
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    EXPECT_EQ(
+        messages.texts(),
+        QStringList{QStringLiteral("Sorry, the accounts cannot be saved. See your administrator")});
+    EXPECT_FALSE(sessionShown());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.txtUser->text().isEmpty());
+    EXPECT_EQ(store.section().value(QStringLiteral("left1")), QStringLiteral("20"));
+}
+
+TEST_F(LogonWindow, AFailedSaveIsReportedAndTheAdministratorStillLogsOn)
+{
+    storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), -1, QString(), -1);
     store.failNextSave = true;
     open();
-    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("boss"));
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Error 75 ")));
-    EXPECT_TRUE(sessionShown());
+    EXPECT_TRUE(adminShown());
 }
 
 TEST_F(LogonWindow, BringingItBackRestoresTheWaitingState)
