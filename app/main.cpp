@@ -10,6 +10,7 @@
 #include "core/QtProgramStarter.h"
 #include "core/QtTrayIcon.h"
 #include "core/Services.h"
+#include "core/SessionDeadlineWatch.h"
 #include "core/SimulatedPowerBackend.h"
 #include "core/SystemToday.h"
 #include "core/linux/IniRegistry.h"
@@ -25,6 +26,32 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// A session past its last minute that its window has not ended (its thread held up by the X
+// server or by another client of it): the store has held 0 minutes for today since the logon, so
+// the program asks for the session end's power action and ends here, touching nothing of the
+// display.
+[[noreturn]] void endOverdueSession(bool restart)
+{
+    std::fprintf(stderr, "TimoraDesk: the session's time is up and its window did not end it; "
+                         "the program ends the session\n");
+#ifdef TIMORA_SIMULATE_POWER
+    SimulatedPowerBackend power;
+#else
+    LogindPowerBackend power;
+#endif
+    if (!(restart ? power.reboot() : power.powerOff()))
+        std::fprintf(stderr, "TimoraDesk: the %s failed: %s\n", restart ? "restart" : "shut-down",
+                     qPrintable(power.errorText()));
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -54,6 +81,7 @@ int main(int argc, char *argv[])
     SystemToday today;
     IniRegistry registry;
     SignalTerminationWatch termination;
+    SessionDeadlineWatch deadline(endOverdueSession);
 
     Services s;
     s.messages = &messages;
@@ -62,6 +90,7 @@ int main(int argc, char *argv[])
     s.today = &today;
     s.registry = &registry;
     s.termination = &termination;
+    s.deadline = &deadline;
     X11WindowSystem windowSystem;
     s.windowSystem = &windowSystem;
     s.makeDisabler = []() -> std::unique_ptr<Disabler> {

@@ -7,7 +7,7 @@ ForegroundGuard::ForegroundGuard(WindowSystem &windows) : m_windows(windows)
     if (desktop.isEmpty())
         desktop = DefaultDesktopTitle;
     m_allowed = {QStringLiteral("SYSTEM LOGON"), desktop, QStringLiteral("TIMORA DESK"),
-                 QStringLiteral("ABOUT TIMORADESK"), QStringLiteral("SYSTEM INFORMATION")};
+                 QStringLiteral("ABOUT TIMORADESK"), SystemInformationTitle};
 }
 
 QString ForegroundGuard::asciiUpper(QString text)
@@ -19,14 +19,38 @@ QString ForegroundGuard::asciiUpper(QString text)
     return text;
 }
 
-bool ForegroundGuard::isAllowed(const QString &title) const
+bool ForegroundGuard::isAllowed(const QString &title, WindowSystem::Maker maker) const
 {
+    // Any program can give its window any title: a title counts only on the window it stands
+    // for. The desktop belongs to another program and is not let through while the logon window
+    // waits; its title is left to the program's own windows like the rest.
+    if (maker == WindowSystem::Maker::Other)
+        return false;
     const QString upper = asciiUpper(title);
-    for (const QString &allowed : m_allowed) {
-        if (upper == allowed)
-            return true;
+    for (qsizetype i = 0; i < m_allowed.size(); ++i) {
+        if (upper != m_allowed.at(i))
+            continue;
+        const bool systemInformation = i == m_allowed.size() - 1;
+        return maker == WindowSystem::Maker::Program || systemInformation;
     }
     return false;
+}
+
+bool ForegroundGuard::closeOrRemove(WindowSystem::WindowId window,
+                                    QSet<WindowSystem::WindowId> &askedNow)
+{
+    // Asked during this tick and still there: it has until the next tick.
+    if (askedNow.contains(window))
+        return false;
+    // Asked at the previous tick and still there, whatever it calls itself now.
+    if (m_asked.contains(window) && m_windows.forceClose(window)) {
+        m_windows.waitUntilNotInFront(window, LookAgainWaitMs);
+        return true;
+    }
+    m_windows.askToClose(window);
+    askedNow.insert(window);
+    m_windows.waitUntilNotInFront(window, LookAgainWaitMs);
+    return true;
 }
 
 bool ForegroundGuard::tick()
@@ -41,21 +65,27 @@ bool ForegroundGuard::tick()
         // The window went away between the two looks.
         if (!title)
             break;
-        // Asked during this tick and still in front: it has until the next tick.
         if (askedNow.contains(window))
             break;
-        // Asked at the previous tick and still there, whatever it calls itself now.
-        if (m_asked.contains(window) && m_windows.forceClose(window)) {
-            acted = true;
-            m_windows.waitUntilNotInFront(window, LookAgainWaitMs);
-            continue;
-        }
-        if (isAllowed(title->left(WindowSystem::MaxTitleLength)))
+        if (!m_asked.contains(window) &&
+            isAllowed(title->left(WindowSystem::MaxTitleLength), m_windows.makerOf(window)))
             break;
-        m_windows.askToClose(window);
-        askedNow.insert(window);
+        if (!closeOrRemove(window, askedNow))
+            break;
         acted = true;
-        m_windows.waitUntilNotInFront(window, LookAgainWaitMs);
+    }
+    // Windows that never take the focus are left alone, unless they lie over the guarded
+    // window: a look-alike of it, or a panel drawn across it.
+    if (m_guarded != WindowSystem::NoWindow) {
+        for (WindowSystem::WindowId window : m_windows.windowsCovering(m_guarded)) {
+            const std::optional<QString> title = m_windows.titleOf(window);
+            if (!title)
+                continue;
+            if (!m_asked.contains(window) &&
+                isAllowed(title->left(WindowSystem::MaxTitleLength), m_windows.makerOf(window)))
+                continue;
+            acted = closeOrRemove(window, askedNow) || acted;
+        }
     }
     m_asked = askedNow;
     return acted;

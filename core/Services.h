@@ -10,6 +10,7 @@ class ProgramEnd;
 class ProgramStarter;
 class QObject;
 class Registry;
+class SessionDeadlineWatch;
 class TerminationWatch;
 class Today;
 class TrayIcon;
@@ -32,6 +33,9 @@ struct Services
     Registry *registry = nullptr;
     // Tells a running session when the program is told to end, so that it stores its minutes.
     TerminationWatch *termination = nullptr;
+    // Ends the program when a running session is overdue and its window has not ended it
+    // (none: the session window alone ends the session).
+    SessionDeadlineWatch *deadline = nullptr;
     // The disabler of the logon and session windows (none: no switches, no restart).
     std::function<std::unique_ptr<Disabler>()> makeDisabler;
     // The session window's tray icon (none: the window stays on screen).

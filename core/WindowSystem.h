@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -13,10 +14,24 @@ public:
     // The most characters of a title that are read.
     static constexpr int MaxTitleLength = 255;
 
+    // Who made a window, as the display itself knows it: never taken from what a window or its
+    // program says about itself (titles, process ids in properties, the root's properties).
+    enum class Maker {
+        Program,        // this program
+        StartedProgram, // a program that this program started, while it runs
+        Other,
+    };
+
     virtual ~WindowSystem() = default;
 
-    // The window the user is working with, NoWindow when there is none.
+    // The window the user is working with: the one that holds the keyboard focus, NoWindow when
+    // there is none.
     virtual WindowId foregroundWindow() = 0;
+    // Who made the window; Other for a window that no longer exists.
+    virtual Maker makerOf(WindowId window) = 0;
+    // The windows of other programs that are shown stacked above the given window of this program
+    // and overlap it, topmost first; nothing when the window is not shown.
+    virtual QList<WindowId> windowsCovering(WindowId window) = 0;
     // The window's title, at most MaxTitleLength characters; nothing when the window no longer
     // exists.
     virtual std::optional<QString> titleOf(WindowId window) = 0;
@@ -25,7 +40,7 @@ public:
     virtual void askToClose(WindowId window) = 0;
     // Removes the window without asking: the program that made it loses its hold on the
     // display, and all its windows with it. Refused (false) for the program's own windows, the
-    // desktop window, docks and panels, and a window that no longer exists.
+    // window manager's, and a window that no longer exists.
     virtual bool forceClose(WindowId window) = 0;
     // Gives the window up to timeoutMs to leave the front (closed, or another window came before
     // it); true when it did.

@@ -20,6 +20,8 @@ namespace {
 constexpr int GuardIntervalMs = 2000;
 // How long the boxes take no input after a wrong user id or password.
 constexpr int RefusalWaitMs = 2000;
+// Shown in the empty user id box while another program holds the keyboard.
+const QString KeyboardTakenText = QStringLiteral("Another program holds the keyboard");
 
 } // namespace
 
@@ -32,10 +34,14 @@ frmLogon::frmLogon(const Services &services) : m_services(services)
     Timer1->start();
 
     Disable1 = m_services.disabler();
+    if (Disable1)
+        Disable1->whenKeyboardChanges([this] { keyboardChanged(); });
 
     m_refusalWait.setSingleShot(true);
     m_refusalWait.setInterval(RefusalWaitMs);
     connect(&m_refusalWait, &QTimer::timeout, this, [this] {
+        if (keyboardTaken())
+            return;
         setInputEnabled(true);
         txtUser->setFocus();
     });
@@ -73,8 +79,33 @@ void frmLogon::holdInputAfterRefusal()
     m_refusalWait.start();
 }
 
+bool frmLogon::keyboardTaken() const
+{
+    return Disable1 && Disable1->keyboardTaken();
+}
+
+void frmLogon::keyboardChanged()
+{
+    if (keyboardTaken()) {
+        // What was typed may have gone to the other program, and what is typed now goes there.
+        txtUser->clear();
+        txtPassword->clear();
+        txtUser->setPlaceholderText(KeyboardTakenText);
+        setInputEnabled(false);
+        return;
+    }
+    txtUser->setPlaceholderText(QString());
+    if (m_refusalWait.isActive())
+        return;
+    setInputEnabled(true);
+    txtUser->setFocus();
+}
+
 void frmLogon::cmdLogOn_Click()
 {
+    // Nothing is accepted while the keys typed at the window may reach another program.
+    if (keyboardTaken())
+        return;
     if (txtUser->text().isEmpty()) {
         txtUser->setFocus();
         return;
@@ -136,6 +167,8 @@ void frmLogon::Timer1_Timer()
     if (WindowSystem *windows = m_services.windowSystem) {
         if (!m_guard || !m_guard->watches(*windows))
             m_guard = std::make_unique<ForegroundGuard>(*windows);
+        // Nothing of another program may lie over the window.
+        m_guard->guard(isVisible() ? internalWinId() : WindowSystem::NoWindow);
         m_guard->tick();
     }
     Timer1->start();

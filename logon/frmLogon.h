@@ -53,6 +53,10 @@ private:
     // After a wrong user id or password the boxes take no input for a while, against guessing.
     void holdInputAfterRefusal();
     void setInputEnabled(bool enabled);
+    // Follows the keyboard: while another program holds it, nothing typed reaches this window
+    // and the boxes take no input.
+    void keyboardChanged();
+    bool keyboardTaken() const;
     // Minimised or maximised by someone else while waiting for a logon.
     bool isPutAwayWhileWaiting() const;
 

@@ -9,6 +9,7 @@
 #include "core/ProgressBar.h"
 #include "core/RemainingShare.h"
 #include "core/Services.h"
+#include "core/SessionDeadlineWatch.h"
 #include "core/TerminationWatch.h"
 #include "core/Today.h"
 #include "core/TrayIcon.h"
@@ -63,6 +64,11 @@ frmActive::frmActive(const Services &services) : m_services(services)
     connect(cmdNewPsw, &QPushButton::clicked, this, &frmActive::cmdNewPsw_Click);
     connect(cmdSavePsw, &QPushButton::clicked, this, &frmActive::cmdSavePsw_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmActive::cmdCancel_Click);
+    // The deadline asks for the same power action as the session end would.
+    connect(optReStart, &QRadioButton::toggled, this, [this](bool restart) {
+        if (m_services.deadline)
+            m_services.deadline->setRestart(restart);
+    });
 }
 
 frmActive::~frmActive()
@@ -90,6 +96,9 @@ void frmActive::Form_Load()
         // From here on the store keeps 0 minutes left for this account whatever is saved; only
         // the session end stores the remainder, also when the program is told to end.
         table.startSession();
+        // Should this thread be held up past the last minute, the session still ends.
+        if (m_services.deadline)
+            m_services.deadline->start(table.sessionMinutes(), optReStart->isChecked());
         if (m_services.termination)
             m_services.termination->add(this, [this] { endBySignal(); });
     } catch (const AppError &error) {
@@ -113,6 +122,8 @@ void frmActive::Timer1_Timer()
 {
     Timer1->stop();
     const qint32 minutes = module1().countDownMinute();
+    if (m_services.deadline)
+        m_services.deadline->shorten(minutes);
     txtTime->setText(QString::number(minutes));
     refreshDisplay();
     // The countdown goes on behind the box: the session ends at zero whether it is closed or not.
@@ -134,6 +145,8 @@ void frmActive::SysInfo1_TimeChanged()
     // The box does not hold the session back: the day's time is gone and the session ends now.
     m_services.messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
     module1().forfeitSession();
+    if (m_services.deadline)
+        m_services.deadline->shorten(0);
     cmdLogoff_Click();
 }
 
@@ -161,8 +174,12 @@ void frmActive::endBySignal()
 {
     // The machine is already going down or the session is being closed: the remainder is
     // stored and nothing more is asked for.
-    if (endOnce())
-        storeRemainder();
+    if (!endOnce())
+        return;
+    storeRemainder();
+    // Stored: the program ends as it is told to, with no power action of its own.
+    if (m_services.deadline)
+        m_services.deadline->clear();
 }
 
 bool frmActive::endOnce()

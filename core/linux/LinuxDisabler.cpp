@@ -94,8 +94,8 @@ void LinuxDisabler::turnOff()
     m_settle.stop();
     m_retry.stop();
     m_retake.stop();
-    m_grabLostReported = false;
     m_grab.release();
+    setKeyboardTaken(false);
     if (!m_serverKeys.turnOn())
         report(ServerKeys, m_serverKeys.errorText());
     m_power->release(PowerBackend::Hold::PowerKeys);
@@ -112,13 +112,17 @@ void LinuxDisabler::settle()
         break;
     case X11KeyboardGrab::Result::Busy:
         // Someone else holds the keyboard just now.
-        if (m_on && !m_retry.isActive())
-            m_retry.start();
+        if (m_on) {
+            setKeyboardTaken(true);
+            if (!m_retry.isActive())
+                m_retry.start();
+        }
         break;
     case X11KeyboardGrab::Result::Unavailable:
         report(KeyboardGrab, m_grab.errorText());
         break;
     case X11KeyboardGrab::Result::Taken:
+        setKeyboardTaken(false);
         break;
     }
     switch (m_serverKeys.poll()) {
@@ -151,18 +155,11 @@ void LinuxDisabler::retakeGrab()
         return;
     switch (m_grab.take()) {
     case X11KeyboardGrab::Result::Taken:
-        if (m_grabLostReported)
-            std::fprintf(stderr, "TimoraDesk: the keyboard is taken back\n");
-        m_grabLostReported = false;
+        setKeyboardTaken(false);
         break;
     case X11KeyboardGrab::Result::Busy: {
-        const bool first = !m_grabLostReported;
-        if (first)
-            std::fprintf(stderr,
-                         "TimoraDesk: the keyboard grab could not be taken back after a pop-up "
-                         "closed (%s); trying again\n",
-                         qPrintable(m_grab.errorText()));
-        m_grabLostReported = true;
+        const bool first = !m_keyboardTaken;
+        setKeyboardTaken(true);
         // At once the first time, then at short intervals while someone else holds it.
         m_retake.start(first ? 0 : RetakeIntervalMs);
         break;
@@ -172,6 +169,27 @@ void LinuxDisabler::retakeGrab()
         report(KeyboardGrab, m_grab.errorText());
         break;
     }
+}
+
+void LinuxDisabler::whenKeyboardChanges(std::function<void()> callback)
+{
+    m_keyboardChanged = std::move(callback);
+}
+
+void LinuxDisabler::setKeyboardTaken(bool taken)
+{
+    if (taken == m_keyboardTaken)
+        return;
+    m_keyboardTaken = taken;
+    if (taken)
+        std::fprintf(stderr,
+                     "TimoraDesk: another program holds the keyboard (%s); the logon "
+                     "takes no input until the keyboard is free\n",
+                     qPrintable(m_grab.errorText()));
+    else if (m_on)
+        std::fprintf(stderr, "TimoraDesk: the keyboard is free again\n");
+    if (m_keyboardChanged)
+        m_keyboardChanged();
 }
 
 bool LinuxDisabler::isActive(Facility facility)

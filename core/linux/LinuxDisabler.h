@@ -34,6 +34,8 @@ public:
 
     void setSwitches(bool on) override;
     bool switches() const override { return m_on; }
+    bool keyboardTaken() const override { return m_keyboardTaken; }
+    void whenKeyboardChanges(std::function<void()> callback) override;
     bool restart() override;
     bool shutDown() override;
 
@@ -52,6 +54,9 @@ private:
     // Takes the keyboard back after a pop-up of the program let go of it.
     void retakeGrab();
     void report(Facility facility, const QString &why);
+    // Another program held the keyboard at the last answer (true), or the grab is ours or no
+    // longer wanted (false). Said on standard error once each time the keyboard is taken.
+    void setKeyboardTaken(bool taken);
     void say(const char *line);
 
     std::unique_ptr<PowerBackend> m_power;
@@ -63,7 +68,8 @@ private:
     QTimer m_retry;
     QTimer m_retake;
     bool m_on = false;
-    // The grab could not be taken back, and that has been said.
-    bool m_grabLostReported = false;
+    // Another program holds the keyboard, and that has been said.
+    bool m_keyboardTaken = false;
+    std::function<void()> m_keyboardChanged;
     bool m_reported[FacilityCount] = {};
 };

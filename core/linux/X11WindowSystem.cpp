@@ -1,5 +1,7 @@
 #include "X11WindowSystem.h"
 
+#include "core/StartedPrograms.h"
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QList>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <xcb/res.h>
 #include <xcb/xcb_icccm.h>
 
 namespace {
@@ -88,6 +91,20 @@ void X11WindowSystem::attach(xcb_connection_t *connection, int screenNumber)
     m_wmProtocols = intern("WM_PROTOCOLS");
     m_wmDeleteWindow = intern("WM_DELETE_WINDOW");
     m_wmState = intern("WM_STATE");
+    m_wmSelection = intern(QByteArray("WM_S" + QByteArray::number(screenNumber)).constData());
+
+    // The X-Resource extension tells which process a client is, from the server's own view of
+    // the connection.
+    const xcb_query_extension_reply_t *resource = xcb_get_extension_data(m_connection, &xcb_res_id);
+    if (resource && resource->present) {
+        xcb_generic_error_t *error = nullptr;
+        Reply<xcb_res_query_version_reply_t> version(xcb_res_query_version_reply(
+            m_connection, xcb_res_query_version(m_connection, 1, 2), &error));
+        m_resourceExtension = version && !error &&
+                              (version->server_major > 1 ||
+                               (version->server_major == 1 && version->server_minor >= 2));
+        std::free(error);
+    }
 }
 
 xcb_atom_t X11WindowSystem::intern(const char *name)
@@ -215,75 +232,13 @@ xcb_window_t X11WindowSystem::clientWindowOf(xcb_window_t topLevel)
     return topLevel;
 }
 
-namespace {
-
-constexpr xcb_window_t NoneWindow = XCB_WINDOW_NONE;
-
-xcb_window_t windowIn(const QByteArray &value)
-{
-    xcb_window_t window = XCB_WINDOW_NONE;
-    if (value.size() >= 4)
-        std::memcpy(&window, value.constData(), sizeof window);
-    return window;
-}
-
-} // namespace
-
 WindowSystem::WindowId X11WindowSystem::foregroundWindow()
 {
-    m_prefetched.reset();
     if (!connected())
         return NoWindow;
-    // One round trip in the usual case: whether the window manager still runs, which window it
-    // names as active and the title of the window that was in front at the last look are asked
-    // for together, and the title is kept for the look at the title that follows.
-    const xcb_window_t knownCheck = m_wmCheck;
-    const xcb_window_t lastFront = m_lastFront;
-    const auto rootCheck = xcb_get_property(m_connection, 0, m_root,
-                                            m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1);
-    std::optional<xcb_get_property_cookie_t> selfCheck;
-    if (knownCheck != XCB_WINDOW_NONE)
-        selfCheck = xcb_get_property(m_connection, 0, knownCheck, m_ewmh._NET_SUPPORTING_WM_CHECK,
-                                     XCB_ATOM_WINDOW, 0, 1);
-    const auto active =
-        xcb_get_property(m_connection, 0, m_root, m_ewmh._NET_ACTIVE_WINDOW, XCB_ATOM_WINDOW, 0, 1);
-    std::optional<xcb_get_property_cookie_t> title;
-    if (lastFront != XCB_WINDOW_NONE)
-        title = xcb_get_property(m_connection, 0, lastFront, m_ewmh._NET_WM_NAME,
-                                 m_ewmh.UTF8_STRING, 0, Utf8TitleWords);
-
-    QByteArray value;
-    const xcb_window_t check =
-        takeProperty(rootCheck, XCB_ATOM_WINDOW, value) ? windowIn(value) : NoneWindow;
-    bool windowManager = selfCheck && takeProperty(*selfCheck, XCB_ATOM_WINDOW, value) &&
-                         check == knownCheck && windowIn(value) == check;
-    // A window manager new to this class (or none) takes one more look.
-    if (!windowManager && check != XCB_WINDOW_NONE)
-        windowManager =
-            readProperty(check, m_ewmh._NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1, value) &&
-            windowIn(value) == check;
-    m_wmCheck = windowManager ? check : NoneWindow;
-    const bool activeRead = takeProperty(active, XCB_ATOM_WINDOW, value);
-    const xcb_window_t activeWindow = activeRead ? windowIn(value) : NoneWindow;
-    QByteArray name;
-    const bool titleRead = title && takeProperty(*title, m_ewmh.UTF8_STRING, name);
-
-    WindowId front = NoWindow;
-    if (windowManager) {
-        front = activeWindow == m_root ? NoWindow : activeWindow;
-    } else {
-        front = focusedWindow();
-    }
-    if (title && front == lastFront)
-        m_prefetched = Prefetched{front, titleRead, name};
-    m_lastFront = front;
-    return front;
-}
-
-X11WindowSystem::WindowId X11WindowSystem::focusedWindow()
-{
-    // No window manager: the window with the input focus, or under the pointer when the focus
-    // follows it, taken up to its top-level window.
+    // The X server's own input focus: the root's _NET_ACTIVE_WINDOW is written by whoever likes.
+    // When the focus follows the pointer, the window under it; either way taken up to its
+    // top-level window and the application window inside.
     xcb_generic_error_t *error = nullptr;
     Reply<xcb_get_input_focus_reply_t> focus(
         xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), &error));
@@ -301,24 +256,140 @@ X11WindowSystem::WindowId X11WindowSystem::focusedWindow()
     if (window == XCB_WINDOW_NONE || window == m_root)
         return NoWindow;
     const xcb_window_t topLevel = topLevelOf(window);
-    return topLevel == XCB_WINDOW_NONE ? NoWindow : clientWindowOf(topLevel);
+    if (topLevel == XCB_WINDOW_NONE)
+        return NoWindow;
+    const xcb_window_t client = clientWindowOf(topLevel);
+    // The focus on a window of another program inside an application window (any client may
+    // make a window inside another's) is that program's window in front.
+    if (!sameClient(window, client) && !isWindowManagers(window))
+        return window;
+    // The window manager holds the focus itself when no window has it.
+    if (isWindowManagers(client))
+        return NoWindow;
+    return client;
+}
+
+WindowSystem::Maker X11WindowSystem::makerOf(WindowId window)
+{
+    if (window == NoWindow || !connected())
+        return Maker::Other;
+    if (isOwnWindow(window))
+        return Maker::Program;
+    const std::uint32_t pid = processOf(window);
+    if (pid != 0 && StartedPrograms::includes(pid))
+        return Maker::StartedProgram;
+    return Maker::Other;
+}
+
+std::uint32_t X11WindowSystem::processOf(xcb_window_t window)
+{
+    if (!m_resourceExtension)
+        return 0;
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(
+        m_connection, xcb_res_query_client_ids(m_connection, 1, &spec), &error));
+    if (error || !reply) {
+        std::free(error);
+        return 0;
+    }
+    for (xcb_res_client_id_value_iterator_t ids =
+             xcb_res_query_client_ids_ids_iterator(reply.get());
+         ids.rem > 0; xcb_res_client_id_value_next(&ids)) {
+        if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            xcb_res_client_id_value_value_length(ids.data) >= 1)
+            return *xcb_res_client_id_value_value(ids.data);
+    }
+    return 0;
+}
+
+bool X11WindowSystem::shownRectangle(xcb_window_t window, int &x, int &y, int &width, int &height)
+{
+    const auto attributesCookie = xcb_get_window_attributes(m_connection, window);
+    const auto geometryCookie = xcb_get_geometry(m_connection, window);
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(m_connection, attributesCookie, &error));
+    std::free(error);
+    error = nullptr;
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(m_connection, geometryCookie, &error));
+    std::free(error);
+    if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+        attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+        return false;
+    x = geometry->x;
+    y = geometry->y;
+    width = geometry->width + 2 * geometry->border_width;
+    height = geometry->height + 2 * geometry->border_width;
+    return true;
+}
+
+QList<WindowSystem::WindowId> X11WindowSystem::windowsCovering(WindowId window)
+{
+    QList<WindowId> covering;
+    if (window == NoWindow || !connected())
+        return covering;
+    const xcb_window_t topLevel = topLevelOf(window);
+    int x = 0, y = 0, width = 0, height = 0;
+    if (topLevel == XCB_WINDOW_NONE || !shownRectangle(topLevel, x, y, width, height))
+        return covering;
+    const auto foreign = [&](xcb_window_t w) {
+        return !isOwnWindow(w) && !isWindowManagers(w) && !covering.contains(w);
+    };
+
+    // Windows of other programs made inside the guarded window (or its frame).
+    QList<xcb_window_t> queue{topLevel};
+    for (int seen = 0; !queue.isEmpty() && seen < MaxSearchedWindows; ++seen) {
+        const xcb_window_t inside = queue.takeFirst();
+        xcb_generic_error_t *error = nullptr;
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, inside), &error));
+        std::free(error);
+        if (!tree)
+            continue;
+        const xcb_window_t *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            int cx = 0, cy = 0, cw = 0, ch = 0;
+            if (foreign(children[i]) && shownRectangle(children[i], cx, cy, cw, ch))
+                covering.append(children[i]);
+            else
+                queue.append(children[i]);
+        }
+    }
+
+    // The top-level windows stacked above it that overlap it, topmost first.
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), &error));
+    std::free(error);
+    if (!tree)
+        return covering;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    for (int i = count - 1; i >= 0 && children[i] != topLevel; --i) {
+        int ox = 0, oy = 0, ow = 0, oh = 0;
+        if (!shownRectangle(children[i], ox, oy, ow, oh))
+            continue;
+        const bool overlaps = ox < x + width && x < ox + ow && oy < y + height && y < oy + oh;
+        if (!overlaps)
+            continue;
+        // A window manager's frame stands for the application window inside it; a frame with
+        // none is the window manager's own.
+        const xcb_window_t client = clientWindowOf(children[i]);
+        if (foreign(client))
+            covering.append(client);
+    }
+    return covering;
 }
 
 std::optional<QString> X11WindowSystem::titleOf(WindowId window)
 {
-    std::optional<Prefetched> prefetched;
-    prefetched.swap(m_prefetched);
     if (window == NoWindow || !connected())
         return std::nullopt;
     QByteArray name;
-    if (prefetched && prefetched->window == window) {
-        if (!prefetched->exists)
-            return std::nullopt;
-        name = prefetched->name;
-    } else if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords,
-                             name)) {
+    if (!readProperty(window, m_ewmh._NET_WM_NAME, m_ewmh.UTF8_STRING, Utf8TitleWords, name))
         return std::nullopt;
-    }
     if (!name.isEmpty())
         return cutTitle(QString::fromUtf8(name));
 
@@ -395,27 +466,22 @@ bool X11WindowSystem::isOwnWindow(xcb_window_t window)
     return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
-bool X11WindowSystem::isWindowManagers(xcb_window_t window)
+bool X11WindowSystem::sameClient(xcb_window_t a, xcb_window_t b)
 {
-    const xcb_window_t check = windowManagerCheck(m_root);
+    // The server hands every client a range of ids of its own for what it makes.
     const std::uint32_t mask = xcb_get_setup(m_connection)->resource_id_mask;
-    return check != XCB_WINDOW_NONE && (check & ~mask) == (window & ~mask);
+    return (a & ~mask) == (b & ~mask);
 }
 
-bool X11WindowSystem::hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types)
+bool X11WindowSystem::isWindowManagers(xcb_window_t window)
 {
-    QByteArray value;
-    if (!readProperty(window, m_ewmh._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, value))
+    if (m_wmSelection == XCB_ATOM_NONE)
         return false;
-    for (qsizetype at = 0; at + 4 <= value.size(); at += 4) {
-        xcb_atom_t type = XCB_ATOM_NONE;
-        std::memcpy(&type, value.constData() + at, sizeof type);
-        for (xcb_atom_t wanted : types) {
-            if (type == wanted)
-                return true;
-        }
-    }
-    return false;
+    xcb_generic_error_t *error = nullptr;
+    Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, m_wmSelection), &error));
+    std::free(error);
+    return owner && owner->owner != XCB_WINDOW_NONE && sameClient(owner->owner, window);
 }
 
 bool X11WindowSystem::exists(xcb_window_t window)
@@ -431,9 +497,9 @@ bool X11WindowSystem::forceClose(WindowId window)
 {
     if (window == NoWindow || window == m_root || !connected())
         return false;
-    if (isOwnWindow(window) || isWindowManagers(window) ||
-        hasWindowType(window,
-                      {m_ewmh._NET_WM_WINDOW_TYPE_DESKTOP, m_ewmh._NET_WM_WINDOW_TYPE_DOCK}))
+    // Docks and desktops of other programs go like any other window: while the logon window
+    // waits nothing else belongs on the screen.
+    if (isOwnWindow(window) || isWindowManagers(window))
         return false;
     // Only a window that still exists names a program to remove.
     if (!exists(window))

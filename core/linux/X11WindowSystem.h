@@ -20,6 +20,8 @@ public:
     X11WindowSystem &operator=(const X11WindowSystem &) = delete;
 
     WindowId foregroundWindow() override;
+    Maker makerOf(WindowId window) override;
+    QList<WindowId> windowsCovering(WindowId window) override;
     std::optional<QString> titleOf(WindowId window) override;
     void askToClose(WindowId window) override;
     bool forceClose(WindowId window) override;
@@ -43,8 +45,9 @@ private:
     bool takeProperty(xcb_get_property_cookie_t cookie, xcb_atom_t type, QByteArray &value,
                       xcb_atom_t *actualType = nullptr);
     bool hasProperty(xcb_window_t window, xcb_atom_t property);
-    // Without a window manager: the window with the input focus, taken up to its top-level.
-    WindowId focusedWindow();
+    // The process that made the window, as the X server knows its client (0 when it does not
+    // say: no X-Resource extension, or a client that is not on this machine).
+    std::uint32_t processOf(xcb_window_t window);
     // The child of the root that holds the window, NoWindow when there is none.
     xcb_window_t topLevelOf(xcb_window_t window);
     // The application window inside a top-level (a window manager's frame holds one).
@@ -52,11 +55,15 @@ private:
     bool exists(xcb_window_t window);
     // Made by this program (on Qt's own connection to the display).
     bool isOwnWindow(xcb_window_t window);
+    // Made by the same client of the X server.
+    bool sameClient(xcb_window_t a, xcb_window_t b);
     // The window named by the _NET_SUPPORTING_WM_CHECK property of a window, or none.
     xcb_window_t windowManagerCheck(xcb_window_t of);
-    // Made by the same program as the window manager's check window.
+    // Made by the window manager: the client that owns the screen's WM_Sn selection, which only
+    // one client holds at a time (and which a window manager gives up only by ending).
     bool isWindowManagers(xcb_window_t window);
-    bool hasWindowType(xcb_window_t window, std::initializer_list<xcb_atom_t> types);
+    // Where a window is on the screen and whether it is shown; false when it does not exist.
+    bool shownRectangle(xcb_window_t window, int &x, int &y, int &width, int &height);
     bool sendClientMessage(xcb_window_t destination, std::uint32_t eventMask, xcb_window_t window,
                            xcb_atom_t type, std::initializer_list<std::uint32_t> data);
 
@@ -70,16 +77,7 @@ private:
     xcb_atom_t m_wmProtocols = XCB_ATOM_NONE;
     xcb_atom_t m_wmDeleteWindow = XCB_ATOM_NONE;
     xcb_atom_t m_wmState = XCB_ATOM_NONE;
+    xcb_atom_t m_wmSelection = XCB_ATOM_NONE;
+    bool m_resourceExtension = false;
     bool m_reported = false;
-    // What the last look found: the window manager's check window and the window in front.
-    xcb_window_t m_wmCheck = XCB_WINDOW_NONE;
-    xcb_window_t m_lastFront = XCB_WINDOW_NONE;
-    // The title of the window in front, read with the look that found it.
-    struct Prefetched
-    {
-        WindowId window;
-        bool exists;
-        QByteArray name;
-    };
-    std::optional<Prefetched> m_prefetched;
 };

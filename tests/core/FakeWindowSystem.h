@@ -13,11 +13,13 @@
 class FakeWindowSystem : public WindowSystem
 {
 public:
-    // Puts a window with the title in front and returns its id.
-    WindowId bringToFront(const QString &title)
+    // Puts a window with the title in front and returns its id; it belongs to another program
+    // unless the test says otherwise.
+    WindowId bringToFront(const QString &title, Maker maker = Maker::Other)
     {
         const WindowId id = m_next++;
         titles[id] = title;
+        makers[id] = maker;
         m_stack.append(id);
         foreground = id;
         return id;
@@ -28,6 +30,17 @@ public:
         if (whileLooking)
             whileLooking();
         return foreground;
+    }
+    Maker makerOf(WindowId window) override { return makers.value(window, Maker::Other); }
+    QList<WindowId> windowsCovering(WindowId window) override
+    {
+        coveringAskedFor.append(window);
+        QList<WindowId> shown;
+        for (WindowId w : covering) {
+            if (titles.contains(w))
+                shown.append(w);
+        }
+        return shown;
     }
     std::optional<QString> titleOf(WindowId window) override
     {
@@ -55,6 +68,11 @@ public:
     std::optional<QString> desktopTitle() override { return desktop; }
 
     QMap<WindowId, QString> titles;
+    QMap<WindowId, Maker> makers;
+    // The windows that lie over the guarded window (those that still exist are reported).
+    QList<WindowId> covering;
+    // The windows the guard asked about.
+    QList<WindowId> coveringAskedFor;
     WindowId foreground = NoWindow;
     std::optional<QString> desktop;
     QList<WindowId> closeRequests;
@@ -70,6 +88,7 @@ private:
     void remove(WindowId window)
     {
         titles.remove(window);
+        makers.remove(window);
         m_stack.removeAll(window);
         if (foreground == window)
             foreground = m_stack.isEmpty() ? NoWindow : m_stack.last();

@@ -41,9 +41,10 @@ protected:
 class TheGuardRule : public TheGuard, public ::testing::WithParamInterface<TitleCase>
 {};
 
-TEST_P(TheGuardRule, ComparesTheWholeUpperCasedTitle)
+TEST_P(TheGuardRule, ComparesTheWholeUpperCasedTitleOfTheProgramsOwnWindow)
 {
-    const WindowSystem::WindowId window = desktop.bringToFront(QString::fromUtf8(GetParam().title));
+    const WindowSystem::WindowId window =
+        desktop.bringToFront(QString::fromUtf8(GetParam().title), WindowSystem::Maker::Program);
     guard.tick();
     if (GetParam().leftAlone)
         EXPECT_TRUE(desktop.closeRequests.isEmpty());
@@ -81,20 +82,95 @@ TEST_F(TheGuard, TestsTheAllowedTitlesInTheirOrder)
                            QStringLiteral("SYSTEM INFORMATION")}));
 }
 
-TEST_F(TheGuard, AllowsTheDesktopWindowByTheTitleItHadWhenTheGuardStarted)
+TEST_F(TheGuard, TakesTheDesktopsTitleAsItWasWhenTheGuardStarted)
 {
     desktop.desktop = QStringLiteral("Kiosk Wallpaper");
     ForegroundGuard started(desktop);
     EXPECT_EQ(started.allowedTitles().at(1), QStringLiteral("KIOSK WALLPAPER"));
 
     desktop.desktop = QStringLiteral("Renamed Later");
-    desktop.bringToFront(QStringLiteral("kiosk wallpaper"));
+    desktop.bringToFront(QStringLiteral("kiosk wallpaper"), WindowSystem::Maker::Program);
     started.tick();
     EXPECT_TRUE(desktop.closeRequests.isEmpty());
     // "Desktop" only stands in when there is no desktop window.
-    const auto other = desktop.bringToFront(QStringLiteral("Desktop"));
+    const auto other =
+        desktop.bringToFront(QStringLiteral("Desktop"), WindowSystem::Maker::Program);
     started.tick();
     EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{other});
+}
+
+TEST_F(TheGuard, TheDesktopWindowOfAnotherProgramIsClosedLikeAnyOther)
+{
+    desktop.desktop = QStringLiteral("Kiosk Wallpaper");
+    ForegroundGuard started(desktop);
+    const auto wallpaper = desktop.bringToFront(QStringLiteral("Kiosk Wallpaper"));
+    started.tick();
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{wallpaper});
+}
+
+struct MakerCase
+{
+    const char *title;
+    WindowSystem::Maker maker;
+    bool leftAlone;
+};
+
+void PrintTo(const MakerCase &c, std::ostream *out)
+{
+    static const char *const makers[] = {"the program", "a started program", "another program"};
+    *out << '"' << c.title << "\" of " << makers[static_cast<int>(c.maker)]
+         << (c.leftAlone ? " left alone" : " closed");
+}
+
+class TheGuardsTitles : public TheGuard, public ::testing::WithParamInterface<MakerCase>
+{};
+
+TEST_P(TheGuardsTitles, HoldOnlyForTheWindowsTheyStandFor)
+{
+    desktop.bringToFront(QString::fromUtf8(GetParam().title), GetParam().maker);
+    guard.tick();
+    EXPECT_EQ(desktop.closeRequests.isEmpty(), GetParam().leftAlone);
+}
+
+using Maker = WindowSystem::Maker;
+
+INSTANTIATE_TEST_SUITE_P(
+    Makers, TheGuardsTitles,
+    ::testing::Values(MakerCase{"System Logon", Maker::Other, false},
+                      MakerCase{"Timora Desk", Maker::Other, false},
+                      MakerCase{"About TimoraDesk", Maker::Other, false},
+                      MakerCase{"Desktop", Maker::Other, false},
+                      MakerCase{"System Information", Maker::Other, false},
+                      MakerCase{"System Information", Maker::StartedProgram, true},
+                      MakerCase{"system information", Maker::StartedProgram, true},
+                      MakerCase{"System Logon", Maker::StartedProgram, false},
+                      MakerCase{"About TimoraDesk", Maker::StartedProgram, false},
+                      MakerCase{"xterm", Maker::StartedProgram, false}));
+
+TEST_F(TheGuard, ClosesWhatCoversTheGuardedWindowAndRemovesItAtTheNextTick)
+{
+    const auto logon = desktop.bringToFront(QStringLiteral("System Logon"), Maker::Program);
+    // Windows that never take the focus: one over the logon window, one beside it.
+    const auto lookalike = desktop.bringToFront(QStringLiteral("System Logon"));
+    const auto sysinfo =
+        desktop.bringToFront(QStringLiteral("System Information"), Maker::StartedProgram);
+    desktop.bringToFront(QStringLiteral("clock"));
+    desktop.stubborn.insert(lookalike);
+    desktop.foreground = logon;
+    desktop.covering = {lookalike, sysinfo};
+
+    // Nothing is guarded before the window is named.
+    guard.tick();
+    EXPECT_TRUE(desktop.closeRequests.isEmpty());
+
+    guard.guard(logon);
+    EXPECT_TRUE(guard.tick());
+    EXPECT_EQ(desktop.coveringAskedFor.last(), logon);
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{lookalike});
+    EXPECT_TRUE(guard.tick());
+    EXPECT_EQ(desktop.removals, QList<WindowSystem::WindowId>{lookalike});
+    EXPECT_FALSE(guard.tick());
+    EXPECT_EQ(desktop.closeRequests.size(), 1);
 }
 
 TEST_F(TheGuard, AnUntitledDesktopDoesNotLetUntitledWindowsThrough)
@@ -127,7 +203,8 @@ TEST_F(TheGuard, UpperCasesOnlyTheAsciiLetters)
 
 TEST_F(TheGuard, RemovesAWindowStillInFrontAtTheNextTickAfterItWasAsked)
 {
-    const auto logon = desktop.bringToFront(QStringLiteral("System Logon"));
+    const auto logon =
+        desktop.bringToFront(QStringLiteral("System Logon"), WindowSystem::Maker::Program);
     const auto stubborn = stubbornInFront(QStringLiteral("Stubborn"));
 
     EXPECT_TRUE(guard.tick());
@@ -164,7 +241,8 @@ TEST_F(TheGuard, AsksAgainAWindowItMayNotRemove)
 
 TEST_F(TheGuard, ClearsAPileOfWindowsInOneTick)
 {
-    const auto logon = desktop.bringToFront(QStringLiteral("System Logon"));
+    const auto logon =
+        desktop.bringToFront(QStringLiteral("System Logon"), WindowSystem::Maker::Program);
     QList<WindowSystem::WindowId> pile;
     for (int i = 0; i < 15; ++i)
         pile.prepend(desktop.bringToFront(QStringLiteral("Pop-up %1").arg(i)));
@@ -186,7 +264,8 @@ TEST_F(TheGuard, AWindowAskedEarlierIsNotRemovedWithoutAskingAfterATickWithoutIt
     const auto window = stubbornInFront(QStringLiteral("Editor"));
     guard.tick();
     // Something allowed comes in front for one tick, then the window again.
-    desktop.foreground = desktop.bringToFront(QStringLiteral("About TimoraDesk"));
+    desktop.foreground =
+        desktop.bringToFront(QStringLiteral("About TimoraDesk"), WindowSystem::Maker::Program);
     guard.tick();
     desktop.foreground = window;
     guard.tick();
@@ -227,12 +306,27 @@ TEST_F(GuardTick, LeavesTheLogonWindowAndTheAboutWindowAlone)
 {
     frmLogon &w = flow().logon();
     w.show();
-    desktop.bringToFront(w.windowTitle());
+    desktop.bringToFront(w.windowTitle(), WindowSystem::Maker::Program);
     w.Timer1_Timer();
-    desktop.bringToFront(QStringLiteral("About TimoraDesk"));
+    desktop.bringToFront(QStringLiteral("About TimoraDesk"), WindowSystem::Maker::Program);
     w.Timer1_Timer();
     EXPECT_TRUE(desktop.closeRequests.isEmpty());
     EXPECT_TRUE(flow().hasLogon());
+}
+
+TEST_F(GuardTick, GuardsTheLogonWindowAgainstWhatCoversItWhileItIsShown)
+{
+    frmLogon &w = flow().logon();
+    w.Timer1_Timer();
+    EXPECT_EQ(desktop.coveringAskedFor, QList<WindowSystem::WindowId>{});
+    w.show();
+    const auto cover = desktop.bringToFront(QStringLiteral("cover"));
+    desktop.foreground = WindowSystem::NoWindow;
+    desktop.covering = {cover};
+    w.Timer1_Timer();
+    ASSERT_FALSE(desktop.coveringAskedFor.isEmpty());
+    EXPECT_EQ(desktop.coveringAskedFor.last(), w.internalWinId());
+    EXPECT_EQ(desktop.closeRequests, QList<WindowSystem::WindowId>{cover});
 }
 
 TEST_F(GuardTick, ANewWindowSystemGetsAGuardOfItsOwn)

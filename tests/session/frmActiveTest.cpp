@@ -4,6 +4,7 @@
 #include "core/ProgressBar.h"
 #include "core/QtMessageBoxes.h"
 #include "core/Services.h"
+#include "core/SessionDeadlineWatch.h"
 #include "core/Twips.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
@@ -606,6 +607,63 @@ TEST_F(SessionWindow, ToldToEndTheSessionStoresItsMinutesAndAsksForNoRestart)
     // A session end that comes after it adds nothing.
     QTest::mouseClick(w.cmdLogOff, Qt::LeftButton);
     EXPECT_TRUE(disablerLog.isEmpty());
+}
+
+// ---- Deadline -------------------------------------------------------------------------------
+
+class SessionWithDeadline : public SessionWindow
+{
+protected:
+    void SetUp() override
+    {
+        SessionWindow::SetUp();
+        services.deadline = &deadline;
+    }
+    // When the deadline is due, in minutes from now (rounded to the nearest).
+    std::optional<int> minutesToDeadline() const
+    {
+        const auto due = deadline.deadline().deadline();
+        if (!due)
+            return std::nullopt;
+        const auto left = *due - SessionDeadline::Clock::now();
+        return int(std::chrono::round<std::chrono::minutes>(left).count());
+    }
+    int overdueCalls = 0;
+    SessionDeadlineWatch deadline{[this](bool) {
+        ++overdueCalls;
+    }};
+};
+
+TEST_F(SessionWithDeadline, IsSetWhenTheCountdownStartsAndFollowsTheWindowsChoiceAndPenalty)
+{
+    frmActive &w = logOn(45);
+    EXPECT_EQ(minutesToDeadline(), 45);
+    EXPECT_TRUE(deadline.deadline().restart());
+    w.optShutDown->setChecked(true);
+    EXPECT_FALSE(deadline.deadline().restart());
+    // The countdown's minutes from now: a tick (here long before its time) brings it forward, and
+    // the penalty to now.
+    w.Timer1_Timer();
+    EXPECT_EQ(minutesToDeadline(), 44);
+    lastClock->change();
+    EXPECT_EQ(minutesToDeadline(), 0);
+    EXPECT_EQ(overdueCalls, 0);
+}
+
+TEST_F(SessionWithDeadline, IsNoneWithoutLimitAndClearedWhenTheProgramIsToldToEnd)
+{
+    logOn(-1);
+    EXPECT_EQ(minutesToDeadline(), std::nullopt);
+    flow().session().Timer1_Timer();
+    EXPECT_EQ(minutesToDeadline(), std::nullopt);
+}
+
+TEST_F(SessionWithDeadline, ToldToEndTheSessionLeavesNothingDue)
+{
+    logOn(30);
+    ASSERT_EQ(minutesToDeadline(), 30);
+    termination.signal();
+    EXPECT_EQ(minutesToDeadline(), std::nullopt);
 }
 
 // ---- Load failure ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <xcb/xcb_icccm.h>
 
 ForeignClient::ForeignClient(const QByteArray &display, const Options &options)
 {
@@ -74,6 +75,36 @@ void ForeignClient::setTitle(const QString &title)
     const QByteArray utf8 = title.toUtf8();
     xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, atom("_NET_WM_NAME"),
                         atom("UTF8_STRING"), 8, utf8.size(), utf8.constData());
+    xcb_flush(m_connection);
+}
+
+void ForeignClient::place(int x, int y, int width, int height)
+{
+    const std::uint32_t values[] = {std::uint32_t(x), std::uint32_t(y), std::uint32_t(width),
+                                    std::uint32_t(height)};
+    xcb_configure_window(m_connection, m_window,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    // Placed by the user: the window manager keeps it there.
+    xcb_size_hints_t hints;
+    std::memset(&hints, 0, sizeof hints);
+    xcb_icccm_size_hints_set_position(&hints, 1, x, y);
+    xcb_icccm_size_hints_set_size(&hints, 1, width, height);
+    xcb_icccm_set_wm_normal_hints(m_connection, m_window, &hints);
+    xcb_flush(m_connection);
+}
+
+void ForeignClient::nameActive(xcb_window_t window)
+{
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_root, atom("_NET_ACTIVE_WINDOW"),
+                        XCB_ATOM_WINDOW, 32, 1, &window);
+    xcb_flush(m_connection);
+}
+
+void ForeignClient::takeFocus()
+{
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, m_window, XCB_CURRENT_TIME);
     xcb_flush(m_connection);
 }
 

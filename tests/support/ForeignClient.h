@@ -49,6 +49,12 @@ public:
     void poll();
 
     bool askedToClose() const { return m_askedToClose; }
+    // Asks for the window's place and size on the screen.
+    void place(int x, int y, int width, int height);
+    // Writes the root's _NET_ACTIVE_WINDOW as a window manager does, naming the window.
+    void nameActive(xcb_window_t window);
+    // Gives its own window the keyboard focus.
+    void takeFocus();
     // Sets both titles of the window.
     void setTitle(const QString &title);
     // The window is gone: closed on request, or the client was killed.

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryFile>
 #include <functional>
 #include <xcb/screensaver.h>
@@ -188,7 +189,7 @@ TEST_F(DisablerOnX11, AMenuOfTheProgramGivesTheKeyboardBackTheMomentItCloses)
     EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
 }
 
-TEST_F(DisablerOnX11, AGrabThatCannotBeTakenBackIsReportedAndTriedAgainAtOnce)
+TEST_F(DisablerOnX11, AGrabThatCannotBeTakenBackIsReportedOnceAndTriedAgainAtOnce)
 {
     // Another program holds the keyboard when a menu of the program closes.
     ForeignClient other(X11Display::name(), {QStringLiteral("holder")});
@@ -209,9 +210,9 @@ TEST_F(DisablerOnX11, AGrabThatCannotBeTakenBackIsReportedAndTriedAgainAtOnce)
     EXPECT_TRUE(disabler->isActive(LinuxDisabler::KeyboardGrab));
     X11Display::spin(100);
     EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()),
-              QStringLiteral("TimoraDesk: the keyboard grab could not be taken back after a "
-                             "pop-up closed (another program holds the keyboard); trying "
-                             "again\nTimoraDesk: the keyboard is taken back\n"));
+              QStringLiteral("TimoraDesk: another program holds the keyboard (another program "
+                             "holds the keyboard); the logon takes no input until the keyboard "
+                             "is free\nTimoraDesk: the keyboard is free again\n"));
 }
 
 TEST_F(DisablerOnX11, TheScreenSaverStaysOffWhileTheSwitchesAreOn)
@@ -382,6 +383,39 @@ TEST_F(LogonWithSwitches, TypingIntoTheLogonWindowStillWorksWhileOtherProgramsGe
     EXPECT_TRUE(waitUntil([&] { return w.txtPassword->text() == QStringLiteral("secret"); }, 3000))
         << qPrintable(w.txtPassword->text());
     EXPECT_EQ(w.txtUser->text(), QStringLiteral("kid"));
+}
+
+TEST_F(LogonWithSwitches, AKeyboardHeldByAnotherProgramIsReportedOnceAndTheLogonTakesNothing)
+{
+    // Another program holds the keyboard before the logon window comes up.
+    ForeignClient holder(X11Display::name(), {QStringLiteral("holder")});
+    ASSERT_TRUE(holder.grabKeyboard());
+    testing::internal::CaptureStderr();
+    frmLogon &w = openLogon();
+    ASSERT_TRUE(waitUntil([&] { return w.Disable1->keyboardTaken(); }, 2000));
+    EXPECT_FALSE(w.txtUser->isEnabled());
+    EXPECT_FALSE(w.txtPassword->isEnabled());
+    EXPECT_FALSE(w.cmdLogOn->isEnabled());
+    EXPECT_FALSE(w.txtUser->placeholderText().isEmpty());
+    // A logon asked for all the same is not taken.
+    w.txtUser->setText(QStringLiteral("administrator"));
+    w.txtPassword->setText(QStringLiteral("quiverlantern"));
+    w.cmdLogOn_Click();
+    EXPECT_FALSE(flow().hasAdmin());
+    EXPECT_TRUE(w.isVisible());
+
+    // Tried again every 2 seconds, said once.
+    X11Display::spin(4500);
+    EXPECT_TRUE(w.Disable1->keyboardTaken());
+    holder.ungrabKeyboard();
+    EXPECT_TRUE(waitUntil([&] { return !w.Disable1->keyboardTaken(); }, 3000));
+    EXPECT_TRUE(w.txtUser->isEnabled());
+    EXPECT_TRUE(w.txtUser->placeholderText().isEmpty());
+    EXPECT_FALSE(keyboardFree());
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()),
+              QStringLiteral("TimoraDesk: another program holds the keyboard (another program "
+                             "holds the keyboard); the logon takes no input until the keyboard "
+                             "is free\nTimoraDesk: the keyboard is free again\n"));
 }
 
 TEST_F(LogonWithSwitches, NoKeyIsLostWhileTheSwitchesCheckTheGrab)

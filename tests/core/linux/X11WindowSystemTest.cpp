@@ -1,10 +1,12 @@
 #include "core/linux/X11WindowSystem.h"
+#include "core/StartedPrograms.h"
 #include "tests/support/ForeignClient.h"
 #include "tests/support/X11Display.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -107,7 +109,7 @@ TEST_F(OnTheTestDisplay, RemovesAWindowByForceWithItsProgram)
     EXPECT_FALSE(windows->forceClose(client->window()));
 }
 
-TEST_F(OnTheTestDisplay, NeverRemovesTheDesktopADockOrTheProgramsOwnWindows)
+TEST_F(OnTheTestDisplay, RemovesADesktopOrADockOfAnotherProgramButNeverTheProgramsOwnWindows)
 {
     ForeignClient desktop(X11Display::name(),
                           {.title = QStringLiteral("Backdrop"), .desktopType = true});
@@ -119,17 +121,138 @@ TEST_F(OnTheTestDisplay, NeverRemovesTheDesktopADockOrTheProgramsOwnWindows)
     own.show();
     ASSERT_TRUE(waitUntil([&] { return own.isVisible(); }, 2000));
 
-    EXPECT_FALSE(windows->forceClose(desktop.window()));
-    EXPECT_FALSE(windows->forceClose(dock.window()));
     EXPECT_FALSE(windows->forceClose(static_cast<WindowSystem::WindowId>(own.winId())));
     EXPECT_FALSE(windows->forceClose(WindowSystem::NoWindow));
-    X11Display::spin(200, [&] {
-        desktop.poll();
-        dock.poll();
-    });
-    EXPECT_FALSE(desktop.closed());
-    EXPECT_FALSE(dock.closed());
+    EXPECT_TRUE(windows->forceClose(desktop.window()));
+    EXPECT_TRUE(windows->forceClose(dock.window()));
+    EXPECT_TRUE(waitUntil([&] { return desktop.closed() && dock.closed(); }, 2000,
+                          [&] {
+                              desktop.poll();
+                              dock.poll();
+                          }));
     EXPECT_TRUE(own.isVisible());
+}
+
+TEST_F(OnTheTestDisplay, TheFrontIsTheServersFocusWhateverTheRootsActiveWindowSays)
+{
+    QWidget own;
+    own.setWindowTitle(QStringLiteral("Own"));
+    ASSERT_TRUE(X11Display::showInFront(*windows, own));
+    auto intruder = frontWindow({QStringLiteral("Intruder")});
+    // Any client may write the property the window manager keeps.
+    intruder->nameActive(static_cast<xcb_window_t>(own.winId()));
+    X11Display::spin(100, [&] { intruder->poll(); });
+    EXPECT_EQ(windows->foregroundWindow(), intruder->window());
+}
+
+TEST_F(OnTheTestDisplay, AWindowOfAnotherProgramInsideTheProgramsWindowIsItsOwn)
+{
+    QWidget own;
+    own.setWindowTitle(QStringLiteral("Own"));
+    ASSERT_TRUE(X11Display::showInFront(*windows, own));
+    const auto ownId = static_cast<WindowSystem::WindowId>(own.winId());
+    EXPECT_EQ(windows->foregroundWindow(), ownId);
+    EXPECT_EQ(windows->makerOf(ownId), WindowSystem::Maker::Program);
+    EXPECT_TRUE(windows->windowsCovering(ownId).isEmpty());
+
+    // Any client may make a window inside another's and give it the keyboard.
+    ForeignClient intruder(X11Display::name(), {QStringLiteral("Intruder")});
+    const xcb_window_t inside = xcb_generate_id(intruder.connection());
+    xcb_create_window(intruder.connection(), XCB_COPY_FROM_PARENT, inside, ownId, 0, 0, 50, 20, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(intruder.connection(), inside);
+    xcb_set_input_focus(intruder.connection(), XCB_INPUT_FOCUS_PARENT, inside, XCB_CURRENT_TIME);
+    xcb_flush(intruder.connection());
+    EXPECT_TRUE(waitUntil([&] { return windows->foregroundWindow() == inside; }, 2000));
+    EXPECT_EQ(windows->makerOf(inside), WindowSystem::Maker::Other);
+    EXPECT_EQ(windows->windowsCovering(ownId), QList<WindowSystem::WindowId>{inside});
+}
+
+TEST_F(OnTheTestDisplay, ListsTheWindowsOfOtherProgramsThatLieOverTheProgramsWindow)
+{
+    QWidget own;
+    own.setWindowTitle(QStringLiteral("Own"));
+    own.setGeometry(100, 100, 300, 200);
+    ASSERT_TRUE(X11Display::showInFront(*windows, own));
+    const auto ownId = static_cast<WindowSystem::WindowId>(own.winId());
+    const QRect frame = own.frameGeometry();
+
+    ForeignClient over(X11Display::name(), {.title = QStringLiteral("panel"), .dockType = true});
+    over.place(frame.x() + 20, frame.y() + 20, 100, 40);
+    over.map();
+    ForeignClient beside(X11Display::name(), {.title = QStringLiteral("clock"), .dockType = true});
+    beside.place(frame.right() + 50, frame.bottom() + 50, 60, 60);
+    beside.map();
+    QList<WindowSystem::WindowId> covering;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            covering = windows->windowsCovering(ownId);
+            return covering == QList<WindowSystem::WindowId>{over.window()};
+        },
+        2000))
+        << "over " << over.window() << ", beside " << beside.window() << ", listed "
+        << covering.size() << (covering.isEmpty() ? 0u : covering.first());
+}
+
+// A program that opens a window titled "System Information" on the test display.
+class SystemInformationWindow
+{
+public:
+    SystemInformationWindow()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(X11Display::name()));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral("xmessage"),
+                      {QStringLiteral("-title"), QStringLiteral("System Information"),
+                       QStringLiteral("hardware")});
+    }
+    ~SystemInformationWindow()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    QProcess process;
+};
+
+TEST_F(OnTheTestDisplay, TellsTheWindowsOfAProgramThatTheProgramStartedByTheServersView)
+{
+    SystemInformationWindow started;
+    SystemInformationWindow stranger;
+    ASSERT_TRUE(started.process.waitForStarted(5000));
+    ASSERT_TRUE(stranger.process.waitForStarted(5000));
+    StartedPrograms::add(started.process.processId());
+    // The windows of both, as xdotool finds them by their title.
+    QList<WindowSystem::WindowId> seen;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QProcess search;
+            search.setProcessEnvironment(started.process.processEnvironment());
+            search.start(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--name"),
+                          QStringLiteral("^System Information$")});
+            search.waitForFinished(5000);
+            seen.clear();
+            for (const QByteArray &line : search.readAllStandardOutput().split('\n')) {
+                if (!line.trimmed().isEmpty())
+                    seen.append(line.trimmed().toUInt());
+            }
+            return seen.size() == 2;
+        },
+        5000));
+    QList<WindowSystem::Maker> makers{windows->makerOf(seen.at(0)), windows->makerOf(seen.at(1))};
+    std::sort(makers.begin(), makers.end());
+    EXPECT_EQ(makers, (QList<WindowSystem::Maker>{WindowSystem::Maker::StartedProgram,
+                                                  WindowSystem::Maker::Other}));
+
+    // Once the started program is gone, nothing of it is let through.
+    const WindowSystem::WindowId startedWindow =
+        windows->makerOf(seen.at(0)) == WindowSystem::Maker::StartedProgram ? seen.at(0)
+                                                                            : seen.at(1);
+    started.process.kill();
+    started.process.waitForFinished(5000);
+    EXPECT_EQ(windows->makerOf(startedWindow), WindowSystem::Maker::Other);
+    StartedPrograms::clear();
 }
 
 TEST_F(OnTheTestDisplay, WaitsForAWindowToLeaveTheFrontOnlyAsLongAsItIsTold)
