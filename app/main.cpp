@@ -4,6 +4,7 @@
 #include "core/AppError.h"
 #include "core/AppIcon.h"
 #include "core/CursorBlinkLimit.h"
+#include "core/FirstFrame.h"
 #include "core/ImmediateProgramEnd.h"
 #include "core/ProgramStyle.h"
 #include "core/QtMessageBoxes.h"
@@ -17,6 +18,7 @@
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
 #include "core/linux/PostgresAccountStore.h"
+#include "core/linux/RoomJournalDelivery.h"
 #include "core/linux/SessionBusFallback.h"
 #include "core/linux/SignalTerminationWatch.h"
 #include "core/linux/TimerFdClockSource.h"
@@ -80,17 +82,13 @@ int main(int argc, char *argv[])
     };
     module1().setStore(&store);
     // Room mode: the account table of the server that the service timoradesk names, shared with
-    // the other computers of the room. Remainders kept while it was away are stored first.
+    // the other computers of the room. The server is first reached once the logon window is on
+    // the screen; remainders kept while it was away are stored as soon as it answers.
     std::unique_ptr<PostgresAccountStore> room;
     if (const QString serviceFile = PostgresAccountStore::serviceFile(); !serviceFile.isEmpty()) {
         room = std::make_unique<PostgresAccountStore>(
             QStringLiteral("service=") + PostgresAccountStore::ServiceName,
             PostgresAccountStore::defaultJournalPath(), serviceFile);
-        try {
-            if (room->refusal().isEmpty())
-                room->deliverJournal();
-        } catch (const AppError &) {
-        }
         module1().setAccountStore(room.get());
     }
 
@@ -99,5 +97,10 @@ int main(int argc, char *argv[])
     if (ReadyProbe::wanted())
         ReadyProbe::watch(flow.logon().txtUser);
     flow.logon().show();
+    std::unique_ptr<RoomJournalDelivery> delivery;
+    if (room) {
+        delivery = std::make_unique<RoomJournalDelivery>(*room);
+        FirstFrame::after(&flow.logon(), [&delivery] { delivery->start(); });
+    }
     return app.exec();
 }
