@@ -17,6 +17,12 @@ class LibPq;
 // table room holds the version of the whole table. Every write locks the room row first, so writes
 // of all computers follow one another and each one sees what the one before it committed.
 //
+// A server reached over the network is used only with TLS and its certificate verified
+// (sslmode=verify-full, sslrootcert) and with the password exchange bound to that TLS channel;
+// a connection that asks for less is refused before anything is sent. Connecting, waiting for a
+// lock and each statement have short timeouts, so that no computer waits long for the server and
+// none holds the room's lock for the others.
+//
 // Every failure is written as one line on standard error with the server's own message, and
 // thrown as AppError. A session end that the server cannot take is kept in a journal and
 // delivered before anything else the next time the server is reached.
