@@ -27,6 +27,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -100,7 +101,11 @@ int main(int argc, char *argv[])
     std::unique_ptr<RoomJournalDelivery> delivery;
     if (room) {
         delivery = std::make_unique<RoomJournalDelivery>(*room);
-        FirstFrame::after(&flow.logon(), [&delivery] { delivery->start(); });
+        // A moment after the first frame: loading libpq (and the two dozen libraries it brings)
+        // then comes after the window has taken its first input, not between.
+        FirstFrame::after(&flow.logon(), [&delivery] {
+            QTimer::singleShot(200, delivery.get(), [&delivery] { delivery->start(); });
+        });
     }
     return app.exec();
 }
