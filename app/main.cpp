@@ -4,6 +4,7 @@
 #include "core/AppError.h"
 #include "core/AppIcon.h"
 #include "core/CursorBlinkLimit.h"
+#include "core/FirstFrame.h"
 #include "core/ImmediateProgramEnd.h"
 #include "core/ProgramStyle.h"
 #include "core/QtMessageBoxes.h"
@@ -18,6 +19,7 @@
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
 #include "core/linux/PostgresAccountStore.h"
+#include "core/linux/RoomJournalDelivery.h"
 #include "core/linux/SessionBusFallback.h"
 #include "core/linux/SignalTerminationWatch.h"
 #include "core/linux/TimerFdClockSource.h"
@@ -26,6 +28,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -109,17 +112,13 @@ int main(int argc, char *argv[])
     };
     module1().setStore(&store);
     // Room mode: the account table of the server that the service timoradesk names, shared with
-    // the other computers of the room. Remainders kept while it was away are stored first.
+    // the other computers of the room. The server is first reached once the logon window is on
+    // the screen; remainders kept while it was away are stored as soon as it answers.
     std::unique_ptr<PostgresAccountStore> room;
     if (const QString serviceFile = PostgresAccountStore::serviceFile(); !serviceFile.isEmpty()) {
         room = std::make_unique<PostgresAccountStore>(
             QStringLiteral("service=") + PostgresAccountStore::ServiceName,
             PostgresAccountStore::defaultJournalPath(), serviceFile);
-        try {
-            if (room->refusal().isEmpty())
-                room->deliverJournal();
-        } catch (const AppError &) {
-        }
         module1().setAccountStore(room.get());
     }
 
@@ -128,5 +127,14 @@ int main(int argc, char *argv[])
     if (ReadyProbe::wanted())
         ReadyProbe::watch(flow.logon().txtUser);
     flow.logon().show();
+    std::unique_ptr<RoomJournalDelivery> delivery;
+    if (room) {
+        delivery = std::make_unique<RoomJournalDelivery>(*room);
+        // A moment after the first frame: loading libpq (and the two dozen libraries it brings)
+        // then comes after the window has taken its first input, not between.
+        FirstFrame::after(&flow.logon(), [&delivery] {
+            QTimer::singleShot(200, delivery.get(), [&delivery] { delivery->start(); });
+        });
+    }
     return app.exec();
 }

@@ -125,15 +125,9 @@ void AccountTable::LoadAccounts()
 {
     m_count = 0;
     if (m_room) {
+        // Nothing is read from the server here, on the way to the logon window: every logon
+        // reads the rows fresh and brings the table with it.
         m_storeRefused = m_room->refusal();
-        if (!m_storeRefused.isEmpty())
-            return;
-        // A server away leaves the table empty; every logon asks the server again.
-        try {
-            const AccountStore::Table table = m_room->load();
-            takeRoomTable(table.accounts, table.version);
-        } catch (const AppError &) {
-        }
         return;
     }
     Q_ASSERT(m_store);

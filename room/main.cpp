@@ -3,7 +3,8 @@
 // administration command, run by the administrator with the same service file and .pgpass as the
 // kiosk's system account (or --conninfo).
 //
-//   timoradesk-room [--conninfo STRING] schema        creates the tables where they are missing
+//   timoradesk-room [--conninfo STRING] schema [ROLE] creates the tables where they are missing
+//                                                     and lets the kiosks' ROLE use their rows
 //   timoradesk-room [--conninfo STRING] import FILE   the room's table becomes the settings file's
 //   timoradesk-room [--conninfo STRING] export FILE   the settings file's section becomes the
 //   room's timoradesk-room [--conninfo STRING] show          the room's table, without the
@@ -21,9 +22,25 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: timoradesk-room [--conninfo STRING] schema|show\n"
+    std::fprintf(stderr, "usage: timoradesk-room [--conninfo STRING] schema [KIOSK-ROLE]\n"
+                         "       timoradesk-room [--conninfo STRING] show\n"
                          "       timoradesk-room [--conninfo STRING] import|export FILE\n");
     return 2;
+}
+
+// Run with the administrator's role, which owns the tables; the kiosks' role may then read and
+// write their rows and nothing else.
+int schema(PostgresAccountStore &room, const QString &kioskRole)
+{
+    room.createSchema();
+    if (kioskRole.isEmpty()) {
+        std::printf("the room's tables are there\n");
+        return 0;
+    }
+    room.grantTo(kioskRole);
+    std::printf("the room's tables are there; the role %s may read and write their rows\n",
+                qPrintable(kioskRole));
+    return 0;
 }
 
 int importFile(PostgresAccountStore &room, const QString &path)
@@ -80,16 +97,14 @@ int main(int argc, char *argv[])
     const QString command = args.value(0);
     const bool withFile =
         command == QStringLiteral("import") || command == QStringLiteral("export");
-    if (args.size() != (withFile ? 2 : 1))
+    const bool withRole = command == QStringLiteral("schema") && args.size() == 2;
+    if (args.size() != (withFile || withRole ? 2 : 1))
         return usage();
 
     PostgresAccountStore room(conninfo, PostgresAccountStore::defaultJournalPath());
     try {
-        if (command == QStringLiteral("schema")) {
-            room.createSchema();
-            std::printf("the room's tables are there\n");
-            return 0;
-        }
+        if (command == QStringLiteral("schema"))
+            return schema(room, args.value(1));
         if (command == QStringLiteral("import"))
             return importFile(room, args.at(1));
         if (command == QStringLiteral("export"))

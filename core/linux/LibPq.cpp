@@ -40,6 +40,11 @@ const LibPq *LibPq::load(QString *error, const char *name)
     QString missing;
     const bool complete =
         resolve(handle, "PQconnectdb", pq.connectdb, &missing) &&
+        resolve(handle, "PQconnectStart", pq.connectStart, &missing) &&
+        resolve(handle, "PQconnectPoll", pq.connectPoll, &missing) &&
+        resolve(handle, "PQsocket", pq.socket, &missing) &&
+        resolve(handle, "PQconninfo", pq.conninfo, &missing) &&
+        resolve(handle, "PQconninfoFree", pq.conninfoFree, &missing) &&
         resolve(handle, "PQstatus", pq.status, &missing) &&
         resolve(handle, "PQerrorMessage", pq.errorMessage, &missing) &&
         resolve(handle, "PQfinish", pq.finish, &missing) &&
@@ -48,6 +53,7 @@ const LibPq *LibPq::load(QString *error, const char *name)
         resolve(handle, "PQexecParams", pq.execParams, &missing) &&
         resolve(handle, "PQresultStatus", pq.resultStatus, &missing) &&
         resolve(handle, "PQresultErrorMessage", pq.resultErrorMessage, &missing) &&
+        resolve(handle, "PQresultErrorField", pq.resultErrorField, &missing) &&
         resolve(handle, "PQclear", pq.clear, &missing) &&
         resolve(handle, "PQntuples", pq.ntuples, &missing) &&
         resolve(handle, "PQgetvalue", pq.getvalue, &missing) &&

@@ -19,6 +19,11 @@ public:
     static const LibPq *load(QString *error, const char *name = DefaultName);
 
     decltype(&::PQconnectdb) connectdb = nullptr;
+    decltype(&::PQconnectStart) connectStart = nullptr;
+    decltype(&::PQconnectPoll) connectPoll = nullptr;
+    decltype(&::PQsocket) socket = nullptr;
+    decltype(&::PQconninfo) conninfo = nullptr;
+    decltype(&::PQconninfoFree) conninfoFree = nullptr;
     decltype(&::PQstatus) status = nullptr;
     decltype(&::PQerrorMessage) errorMessage = nullptr;
     decltype(&::PQfinish) finish = nullptr;
@@ -27,6 +32,7 @@ public:
     decltype(&::PQexecParams) execParams = nullptr;
     decltype(&::PQresultStatus) resultStatus = nullptr;
     decltype(&::PQresultErrorMessage) resultErrorMessage = nullptr;
+    decltype(&::PQresultErrorField) resultErrorField = nullptr;
     decltype(&::PQclear) clear = nullptr;
     decltype(&::PQntuples) ntuples = nullptr;
     decltype(&::PQgetvalue) getvalue = nullptr;

@@ -13,7 +13,11 @@
 #include <QMap>
 #include <QUuid>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <poll.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -49,6 +53,77 @@ QByteArray text(const QString &s)
 QByteArray number(qint64 n)
 {
     return QByteArray::number(n);
+}
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+using Options = QMap<QByteArray, QByteArray>;
+
+// The options libpq makes the connection with: the connection string's, then the service
+// file's, then the environment's and libpq's defaults.
+Options effectiveOptions(const LibPq &pq, pg_conn *conn)
+{
+    Options options;
+    PQconninfoOption *all = pq.conninfo(conn);
+    for (PQconninfoOption *o = all; o && o->keyword; ++o) {
+        if (o->val)
+            options.insert(o->keyword, o->val);
+    }
+    if (all)
+        pq.conninfoFree(all);
+    return options;
+}
+
+// Whether the connection leaves this machine: a host name or address rather than a Unix socket
+// (a folder, an abstract socket, or no host at all: libpq's socket folder).
+bool overNetwork(const Options &options)
+{
+    if (!options.value("hostaddr").isEmpty())
+        return true;
+    for (const QByteArray &host : options.value("host").split(',')) {
+        if (!host.isEmpty() && !host.startsWith('/') && !host.startsWith('@'))
+            return true;
+    }
+    return false;
+}
+
+// Over the network the server must prove who it is before the password goes to it: TLS with
+// its certificate checked against the root certificate named, and the SCRAM exchange bound to
+// that TLS channel. Empty when the options ask for that, or for a socket on this machine.
+QString unsafeOptions(const Options &options, const QString &serviceFile)
+{
+    if (!overNetwork(options))
+        return {};
+    const QString source = serviceFile.isEmpty()
+                               ? QStringLiteral("the connection string")
+                               : QStringLiteral("the service file ") + serviceFile;
+    const QString server = QString::fromUtf8(options.value("host", options.value("hostaddr")));
+    const QString needed =
+        QStringLiteral("over the network a room needs sslmode=verify-full and sslrootcert= the "
+                       "server's root certificate (or host= a Unix socket folder); nothing "
+                       "was sent to the server");
+    const QByteArray mode = options.value("sslmode");
+    if (mode != "verify-full")
+        return QStringLiteral("%1 asks for sslmode=%2 for the server %3; %4")
+            .arg(source, QString::fromUtf8(mode.isEmpty() ? "prefer" : mode), server, needed);
+    if (options.value("sslrootcert").isEmpty())
+        return QStringLiteral("%1 names no sslrootcert for the server %2; %3")
+            .arg(source, server, needed);
+    if (options.value("channel_binding") != "require")
+        return QStringLiteral("%1 does not require channel binding for the server %2")
+            .arg(source, server);
+    return {};
+}
+
+QString noAnswer()
+{
+    return QStringLiteral("no answer within %1 s")
+        .arg(PostgresAccountStore::ConnectTimeoutMs / 1000.0);
 }
 
 } // namespace
@@ -93,15 +168,18 @@ PostgresAccountStore::PostgresAccountStore(const QString &conninfo, const QStrin
                                            const QString &serviceFile)
     : m_conninfo(conninfo.toUtf8()), m_serviceFile(serviceFile), m_journal(journalPath)
 {
-    // A server that answers slowly or not at all holds a logon for at most a few seconds.
-    if (!m_conninfo.contains("connect_timeout"))
-        m_conninfo += " connect_timeout=5";
-    m_conninfo += " client_encoding=UTF8 application_name=timoradesk";
+    // A peer that is gone is noticed within seconds (keep-alives, and unacknowledged data given
+    // up after 10 s) instead of the system's hours. No Kerberos encryption is tried before TLS.
+    m_conninfo += " client_encoding=UTF8 application_name=timoradesk gssencmode=disable"
+                  " keepalives=1 keepalives_idle=5 keepalives_interval=2 keepalives_count=3"
+                  " tcp_user_timeout=10000";
 }
 
 PostgresAccountStore::~PostgresAccountStore()
 {
     disconnect();
+    if (m_pending)
+        m_pq->finish(m_pending);
 }
 
 QString PostgresAccountStore::unsafeBecause() const
@@ -147,27 +225,128 @@ void PostgresAccountStore::fail(const QString &what, const QString &message)
     throw AppError(AppError::PathFileAccessError, QStringLiteral("the account server: ") + message);
 }
 
+pg_conn *PostgresAccountStore::startConnecting(QString *why)
+{
+    if (!m_pq) {
+        m_pq = LibPq::load(why);
+        if (!m_pq)
+            return nullptr;
+    }
+    // Which options apply (the service file's among them) is known once libpq has read them,
+    // which it does before it sends anything; channel binding is asked for over the network only,
+    // since a socket on this machine has no TLS to bind to.
+    for (int attempt = 0;; ++attempt) {
+        pg_conn *conn = m_pq->connectStart(QByteArray(m_conninfo + m_tail).constData());
+        if (!conn) {
+            *why = QStringLiteral("out of memory");
+            return nullptr;
+        }
+        const Options options = effectiveOptions(*m_pq, conn);
+        const QByteArray tail = overNetwork(options) ? " channel_binding=require" : "";
+        if (tail != m_tail && attempt == 0) {
+            m_pq->finish(conn);
+            m_tail = tail;
+            continue;
+        }
+        *why = unsafeOptions(options, m_serviceFile);
+        if (why->isEmpty() && m_pq->status(conn) == CONNECTION_BAD)
+            *why = oneLine(m_pq->errorMessage(conn));
+        if (!why->isEmpty()) {
+            m_pq->finish(conn);
+            return nullptr;
+        }
+        // Notices (a table that exists already) are no failures.
+        m_pq->setNoticeProcessor(
+            conn, [](void *, const char *) {}, nullptr);
+        return conn;
+    }
+}
+
 pg_conn *PostgresAccountStore::connection()
 {
     if (m_conn && m_pq->status(m_conn) == CONNECTION_OK)
         return m_conn;
     disconnect();
-    if (!m_pq) {
-        QString why;
-        m_pq = LibPq::load(&why);
-        if (!m_pq)
-            fail(QStringLiteral("connecting"), why);
+    QString why;
+    pg_conn *conn = startConnecting(&why);
+    if (!conn)
+        fail(QStringLiteral("connecting"), why);
+    // libpq's own connect_timeout is per address and not kept by a connection made step by
+    // step; the whole connection, TLS and authentication included, gets ConnectTimeoutMs here.
+    const qint64 deadline = nowMs() + ConnectTimeoutMs;
+    PostgresPollingStatusType polled = PGRES_POLLING_WRITING;
+    while (polled != PGRES_POLLING_OK && polled != PGRES_POLLING_FAILED) {
+        pollfd fd{m_pq->socket(conn), short(polled == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        const qint64 left = deadline - nowMs();
+        const int ready = left > 0 ? ::poll(&fd, 1, int(left)) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            m_pq->finish(conn);
+            fail(QStringLiteral("connecting"),
+                 ready == 0 ? noAnswer() : QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        polled = m_pq->connectPoll(conn);
     }
-    m_conn = m_pq->connectdb(m_conninfo.constData());
-    if (m_pq->status(m_conn) != CONNECTION_OK) {
-        const QString message = oneLine(m_pq->errorMessage(m_conn));
-        disconnect();
+    if (polled == PGRES_POLLING_FAILED) {
+        const QString message = oneLine(m_pq->errorMessage(conn));
+        m_pq->finish(conn);
         fail(QStringLiteral("connecting"), message);
     }
-    // Notices (a table that exists already) are no failures.
-    m_pq->setNoticeProcessor(
-        m_conn, [](void *, const char *) {}, nullptr);
+    m_conn = conn;
     return m_conn;
+}
+
+PostgresAccountStore::Step PostgresAccountStore::connectStep(QString *why)
+{
+    if (m_conn && m_pq->status(m_conn) == CONNECTION_OK) {
+        if (m_pending)
+            m_pq->finish(m_pending);
+        m_pending = nullptr;
+        return Step::Connected;
+    }
+    if (!m_pending) {
+        m_pending = startConnecting(why);
+        if (!m_pending)
+            return Step::Failed;
+        m_pendingDeadline = nowMs() + ConnectTimeoutMs;
+        return Step::Writing;
+    }
+    PostgresPollingStatusType polled = PGRES_POLLING_FAILED;
+    if (connectingMsLeft() > 0)
+        polled = m_pq->connectPoll(m_pending);
+    else
+        *why = noAnswer();
+    switch (polled) {
+    case PGRES_POLLING_READING:
+        return Step::Reading;
+    case PGRES_POLLING_WRITING:
+    case PGRES_POLLING_ACTIVE:
+        return Step::Writing;
+    case PGRES_POLLING_OK:
+        disconnect();
+        m_conn = m_pending;
+        m_pending = nullptr;
+        return Step::Connected;
+    case PGRES_POLLING_FAILED:
+        break;
+    }
+    if (why->isEmpty())
+        *why = oneLine(m_pq->errorMessage(m_pending));
+    m_pq->finish(m_pending);
+    m_pending = nullptr;
+    return Step::Failed;
+}
+
+int PostgresAccountStore::connectingSocket() const
+{
+    return m_pending ? m_pq->socket(m_pending) : -1;
+}
+
+int PostgresAccountStore::connectingMsLeft() const
+{
+    return m_pending ? int(qBound<qint64>(0, m_pendingDeadline - nowMs(), qint64(ConnectTimeoutMs)))
+                     : 0;
 }
 
 PostgresAccountStore::Result PostgresAccountStore::exec(const char *sql,
@@ -186,21 +365,46 @@ PostgresAccountStore::Result PostgresAccountStore::exec(const char *sql,
             oneLine(result ? m_pq->resultErrorMessage(result.get()) : m_pq->errorMessage(conn));
         if (m_pq->status(conn) != CONNECTION_OK)
             disconnect();
+        const char *state =
+            result ? m_pq->resultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+        if (state && QByteArray(state) == "55P03")
+            fail(QStringLiteral("waiting for the room's lock"),
+                 QStringLiteral("another computer or program has held it for more than %1 s (%2)")
+                     .arg(LockTimeoutMs / 1000.0)
+                     .arg(message));
         fail(QString::fromLatin1(sql).simplified().section(QLatin1Char(' '), 0, 1), message);
     }
     return result;
 }
 
+bool PostgresAccountStore::begin(const char *statement, QString *message)
+{
+    pg_conn *conn = connection();
+    // One round trip: the transaction starts with its timeouts, so that no statement of it waits
+    // for a lock or runs for long, and the server ends it when this program stops answering
+    // inside it.
+    const QByteArray sql =
+        QByteArray(statement) + "; SET LOCAL lock_timeout = " + number(LockTimeoutMs) +
+        "; SET LOCAL statement_timeout = " + number(StatementTimeoutMs) +
+        "; SET LOCAL idle_in_transaction_session_timeout = " + number(IdleTimeoutMs);
+    const Result result(m_pq->exec(conn, sql.constData()), m_pq->clear);
+    if (m_pq->resultStatus(result.get()) == PGRES_COMMAND_OK)
+        return true;
+    *message = oneLine(result ? m_pq->resultErrorMessage(result.get()) : m_pq->errorMessage(conn));
+    if (m_pq->status(conn) != CONNECTION_OK)
+        disconnect();
+    return false;
+}
+
 bool PostgresAccountStore::transaction(const std::function<bool()> &body, const char *begin)
 {
     const bool connected = m_conn && m_pq->status(m_conn) == CONNECTION_OK;
-    try {
-        exec(begin);
-    } catch (const AppError &) {
-        // A connection the server dropped since its last use: nothing was sent, so once more.
-        if (!connected || m_conn)
-            throw;
-        exec(begin);
+    QString message;
+    if (!this->begin(begin, &message)) {
+        // A connection the server dropped since its last use (a restart of the server): nothing
+        // was sent, so once more on a new one, and only a failure of that one is reported.
+        if (!connected || m_conn || !this->begin(begin, &message))
+            fail(QStringLiteral("BEGIN"), message);
     }
     bool commit = false;
     try {
@@ -361,12 +565,16 @@ int PostgresAccountStore::deliverJournal()
     }
     try {
         m_journal.replace(waiting);
+        m_journalFault.clear();
     } catch (const AppError &error) {
         // Every entry has reached the server, which takes each only once (storing it took the
         // session's token off the row): a journal left behind on a disk that cannot be written
-        // gives nothing back, and the room goes on.
-        std::fprintf(stderr, "TimoraDesk: %s\n", qPrintable(error.description()));
-        std::fflush(stderr);
+        // gives nothing back, and the room goes on. Said once, not at every retry.
+        if (error.description() != m_journalFault) {
+            m_journalFault = error.description();
+            std::fprintf(stderr, "TimoraDesk: %s\n", qPrintable(m_journalFault));
+            std::fflush(stderr);
+        }
     }
     return stored;
 }
@@ -455,6 +663,49 @@ PostgresAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qin
     if (!replaced)
         return std::nullopt;
     return table;
+}
+
+void PostgresAccountStore::grantTo(const QString &role)
+{
+    transaction([&] {
+        const Result who =
+            exec("SELECT r.rolsuper, r.rolname = current_user, "
+                 "pg_get_userbyid(d.datdba) = r.rolname FROM pg_roles r, pg_database d "
+                 "WHERE r.rolname = $1 AND d.datname = current_database()",
+                 {text(role)});
+        if (m_pq->ntuples(who.get()) != 1)
+            fail(QStringLiteral("granting"), QStringLiteral("there is no role %1").arg(role));
+        const auto yes = [&](int column) {
+            return *m_pq->getvalue(who.get(), 0, column) == 't';
+        };
+        if (yes(0) || yes(1))
+            fail(QStringLiteral("granting"),
+                 QStringLiteral("the kiosks' role %1 is %2; give the kiosks a role of their own")
+                     .arg(role, yes(0) ? QStringLiteral("a superuser")
+                                       : QStringLiteral("the role running this command")));
+        // The owner of the database owns its schema public and may drop any table in it; the
+        // owner of a table may change it. Both go to the role running this command.
+        const Result sql =
+            exec("SELECT s FROM (SELECT 1, format('ALTER DATABASE %I OWNER TO CURRENT_USER', "
+                 "current_database()) WHERE $2::bool "
+                 "UNION ALL SELECT 2, format('ALTER TABLE %I OWNER TO CURRENT_USER', c.relname) "
+                 "FROM pg_class c WHERE c.relname IN ('room', 'accounts') "
+                 "AND c.relnamespace = 'public'::regnamespace "
+                 "AND pg_get_userbyid(c.relowner) = $1::text "
+                 "UNION ALL SELECT 3, format('REVOKE ALL ON room, accounts FROM %1$I; "
+                 "GRANT SELECT, UPDATE ON room TO %1$I; "
+                 "GRANT SELECT, INSERT, UPDATE, DELETE ON accounts TO %1$I; "
+                 "GRANT USAGE ON SEQUENCE %2$s TO %1$I', $1::text, "
+                 "pg_get_serial_sequence('accounts', 'id'))) AS q(n, s) ORDER BY n",
+                 {text(role), yes(2) ? "true" : "false"});
+        for (int i = 0; i < m_pq->ntuples(sql.get()); ++i) {
+            const QByteArray statement = m_pq->getvalue(sql.get(), i, 0);
+            const Result r(m_pq->exec(connection(), statement.constData()), m_pq->clear);
+            if (m_pq->resultStatus(r.get()) != PGRES_COMMAND_OK)
+                fail(QStringLiteral("granting"), oneLine(m_pq->resultErrorMessage(r.get())));
+        }
+        return true;
+    });
 }
 
 void PostgresAccountStore::createSchema()

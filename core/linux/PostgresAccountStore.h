@@ -17,6 +17,12 @@ class LibPq;
 // table room holds the version of the whole table. Every write locks the room row first, so writes
 // of all computers follow one another and each one sees what the one before it committed.
 //
+// A server reached over the network is used only with TLS and its certificate verified
+// (sslmode=verify-full, sslrootcert) and with the password exchange bound to that TLS channel;
+// a connection that asks for less is refused before anything is sent. Connecting, waiting for a
+// lock and each statement have short timeouts, so that no computer waits long for the server and
+// none holds the room's lock for the others.
+//
 // Every failure is written as one line on standard error with the server's own message, and
 // thrown as AppError. A session end that the server cannot take is kept in a journal and
 // delivered before anything else the next time the server is reached.
@@ -50,9 +56,30 @@ public:
 
     // Creates the tables where they are missing; an existing table is left as it is.
     void createSchema();
+    // Lets role (the kiosks' role) read and write the rows of both tables, and nothing more: it
+    // owns nothing and may change no table. Run by the role that owns the tables.
+    void grantTo(const QString &role);
     // Stores the session ends kept while the server was away; returns how many were stored.
     int deliverJournal();
     const RoomJournal &journal() const { return m_journal; }
+
+    // How long making a connection may take, and how long a statement may wait for a lock or
+    // run; a transaction left open by a program that stopped answering is ended by the server
+    // after IdleTimeoutMs, so that the room's lock is never held longer.
+    static constexpr int ConnectTimeoutMs = 3000;
+    static constexpr int LockTimeoutMs = 3000;
+    static constexpr int StatementTimeoutMs = 5000;
+    static constexpr int IdleTimeoutMs = 5000;
+
+    // The connection made without waiting for the server (while the logon window waits): every
+    // call to connectStep() starts it or takes it on by one step once its socket is ready for what
+    // the step asked (Reading, Writing). Connected: the store has a connection; Failed: why says
+    // why, and the next call starts again.
+    enum class Step { Reading, Writing, Connected, Failed };
+    Step connectStep(QString *why);
+    int connectingSocket() const;
+    // Milliseconds until the connection being made is given up; connectStep() says Failed then.
+    int connectingMsLeft() const;
 
 private:
     using Result = std::unique_ptr<pg_result, void (*)(pg_result *)>;
@@ -60,6 +87,13 @@ private:
 
     QString unsafeBecause() const;
     pg_conn *connection();
+    // A new connection, started but not yet made; null (with why) when the connection string
+    // or the service file asks for less than the room needs, or libpq cannot start it.
+    pg_conn *startConnecting(QString *why);
+    // The room's rules for the connection libpq would make; empty when they hold.
+    QString unsafeConnection(pg_conn *conn) const;
+    // BEGIN and the transaction's timeouts; false (with the server's message) on failure.
+    bool begin(const char *begin, QString *message);
     void disconnect();
     [[noreturn]] void fail(const QString &what, const QString &message);
     Result exec(const char *sql, const QByteArrayList &params = {});
@@ -76,6 +110,13 @@ private:
     QString m_serviceFile;
     mutable QString m_reported;
     RoomJournal m_journal;
+    // Why the journal could not be emptied after its last delivery, as last said.
+    QString m_journalFault;
     const LibPq *m_pq = nullptr;
     pg_conn *m_conn = nullptr;
+    // The connection connectStep() is making, and when it is given up (steady clock, ms).
+    pg_conn *m_pending = nullptr;
+    qint64 m_pendingDeadline = 0;
+    // Added to the connection string: channel binding, for a server reached over the network.
+    QByteArray m_tail;
 };

@@ -22,8 +22,11 @@ void RoomFixture::SetUp()
     ASSERT_TRUE(s_ready) << qPrintable(s_cluster->error());
     ASSERT_TRUE(cluster().psql(QStringLiteral("DROP TABLE IF EXISTS accounts, room")))
         << qPrintable(cluster().error());
-    admin = computer(QStringLiteral("admin"));
+    // The administrator makes the tables; every computer logs on as the kiosks' role.
+    admin = std::make_unique<PostgresAccountStore>(cluster().adminConninfo(),
+                                                   homes.path() + QStringLiteral("/admin/journal"));
     admin->createSchema();
+    admin->grantTo(PostgresCluster::KioskRole);
 }
 
 std::unique_ptr<PostgresAccountStore> RoomFixture::computer(const QString &name)
