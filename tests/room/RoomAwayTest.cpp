@@ -19,6 +19,7 @@ protected:
         // The next test finds the server running.
         if (!HasFatalFailure() && !IsSkipped())
             cluster().start();
+        RoomFixture::TearDown();
     }
 };
 

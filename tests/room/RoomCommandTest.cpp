@@ -14,9 +14,14 @@ class RoomCommand : public RoomFixture
 protected:
     // Runs the command against the test's room; its exit code, standard output in out.
     int command(const QStringList &arguments, QString *out = nullptr,
-                const QString &conninfo = QString())
+                const QString &conninfo = QString(),
+                const QString &locale = QStringLiteral("en_US"))
     {
         QProcess p;
+        // The command reads and writes dates in the form of its computer's locale.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), locale + QStringLiteral(".UTF-8"));
+        p.setProcessEnvironment(environment);
         p.start(QStringLiteral(TIMORADESK_ROOM_PATH),
                 QStringList{QStringLiteral("--conninfo"),
                             conninfo.isEmpty() ? cluster().conninfo() : conninfo} +
