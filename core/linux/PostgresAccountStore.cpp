@@ -63,9 +63,12 @@ QByteArray dateParameter(const QString &text)
     if (text.trimmed().isEmpty())
         return QByteArray();
     const std::optional<QDate> date = StoredDate::read(text);
-    if (!date)
-        throw AppError(AppError::TypeMismatch,
-                       QStringLiteral("the date \"%1\" cannot be read").arg(text));
+    if (!date) {
+        const QString why = QStringLiteral("the date \"%1\" cannot be read").arg(text);
+        std::fprintf(stderr, "TimoraDesk: the account server: %s\n", qPrintable(why));
+        std::fflush(stderr);
+        throw AppError(AppError::TypeMismatch, why);
+    }
     return date->toString(Qt::ISODate).toUtf8();
 }
 
