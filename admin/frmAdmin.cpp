@@ -109,22 +109,36 @@ void frmAdmin::cmdSave_Click()
         return;
     }
 
-    for (QCheckBox *box : chkDel)
-        box->setChecked(false);
+    // The account table becomes the grid, closed up over the dropped rows, and is stored; the
+    // grid shows what is stored. A room that does not take the grid (changed on another
+    // computer since the grid was filled, or a failure on its server) changes nothing: the grid
+    // stays as typed, delete marks included, and the message line says why.
+    const QString updated = QStringLiteral("Records Updated");
+    bool replaced = false;
     try {
-        // The account table becomes the grid, closed up over the dropped rows, and is stored;
-        // the grid shows what is stored. A room changed on another computer since the grid was
-        // filled takes nothing: the grid stays as typed until Reload.
-        if (!module1().replaceWithGrid(rows)) {
-            InErrMsg->setText(AccountTable::ChangedElsewhereText);
+        replaced = module1().replaceWithGrid(rows);
+    } catch (const AppError &error) {
+        if (module1().accountStore()) {
+            InErrMsg->setText(AccountTable::ServerSaveFailedText);
             return;
         }
+        for (QCheckBox *box : chkDel)
+            box->setChecked(false);
         FillGrid();
-        InErrMsg->setText(QStringLiteral("Records Updated"));
-    } catch (const AppError &error) {
-        FillGrid();
+        // An earlier save's message would tell of a success.
+        if (InErrMsg->text() == updated)
+            InErrMsg->clear();
         m_services.messages->show(error.errorText());
+        return;
     }
+    if (!replaced) {
+        InErrMsg->setText(AccountTable::ChangedElsewhereText);
+        return;
+    }
+    for (QCheckBox *box : chkDel)
+        box->setChecked(false);
+    FillGrid();
+    InErrMsg->setText(updated);
 }
 
 void frmAdmin::cmdReload_Click()

@@ -78,7 +78,11 @@ void frmAdminUi::setupUi(QWidget *window)
     QPalette red = InErrMsg->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     InErrMsg->setPalette(red);
-    Twips::place(InErrMsg, 2010, 3840, 5415, 255);
+    // The longest messages take two lines: they wrap, and the line reaches down to the bottom
+    // of the window, so that no text is cut off.
+    InErrMsg->setWordWrap(true);
+    InErrMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Twips::place(InErrMsg, 2010, 3840, 5415, 4575 - 3840);
 
     // Created last, so that it lies over the grid and the message line when open.
     buildCalendar();

@@ -4,6 +4,7 @@
 #include "Conversions.h"
 #include "DayRule.h"
 #include "SettingsStore.h"
+#include "StoredDate.h"
 
 #include <cstdio>
 #include <limits>
@@ -387,7 +388,8 @@ bool AccountTable::replaceWithGrid(const QList<GridRow> &rows)
             if (next.size() == MaxAccounts)
                 break;
             next.append(AccountSlot{row.user.toUpper(), row.password.toUpper(),
-                                    integerFrom(row.mins), row.date, integerFrom(row.left)});
+                                    integerFrom(row.mins), StoredDate::normalized(row.date),
+                                    integerFrom(row.left)});
         }
         if (!m_storeRefused.isEmpty())
             throw AppError(AppError::PathFileAccessError, m_storeRefused);
@@ -411,7 +413,9 @@ bool AccountTable::replaceWithGrid(const QList<GridRow> &rows)
         slot.password = row.password.toUpper();
         slot.minsPerDay = integerFrom(row.mins);
         slot.minsLeft = integerFrom(row.left);
-        slot.lastDate = row.date;
+        // Stored in the form of today's date, whatever form was typed, so that the day rule
+        // finds the day.
+        slot.lastDate = StoredDate::normalized(row.date);
         ++m_count;
     }
     SaveAccounts();

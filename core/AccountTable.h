@@ -37,6 +37,9 @@ public:
     static inline const QString ChangedElsewhereText =
         QStringLiteral("Sorry, the accounts were changed on another computer. Click Reload and "
                        "make your changes again");
+    static inline const QString ServerSaveFailedText =
+        QStringLiteral("Sorry, the account server did not take the changes. Nothing was saved; "
+                       "click Save to try again");
 
     // The store that LoadAccounts and SaveAccounts use; set once at start-up.
     void setStore(SettingsStore *store) { m_store = store; }

@@ -104,9 +104,10 @@ void IniSettingsStore::prepareFile() const
     // The folder is made private from the start: made any wider by the umask, it would be
     // refused below.
     const QByteArray folderName = QFile::encodeName(folder);
-    if (::mkdir(folderName.constData(), 0700) != 0 && errno == ENOENT) {
+    bool created = ::mkdir(folderName.constData(), 0700) == 0;
+    if (!created && errno == ENOENT) {
         QDir().mkpath(QFileInfo(folder).absolutePath());
-        ::mkdir(folderName.constData(), 0700);
+        created = ::mkdir(folderName.constData(), 0700) == 0;
     }
     struct stat st
     {};
@@ -114,7 +115,8 @@ void IniSettingsStore::prepareFile() const
         throw AppError(AppError::PathFileAccessError, QStringLiteral("cannot create ") + folder);
     if (const QString reason = refusal(); !reason.isEmpty())
         throw AppError(AppError::PathFileAccessError, reason);
-    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    if (!created && !m_keepFolderMode)
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
     if (!info.exists()) {
         const int fd = ::open(QFile::encodeName(m_path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -16,6 +16,9 @@ public:
 
     static QString defaultPath();
     QString filePath() const { return m_path; }
+    // A file written elsewhere than the program's own folder (an export): a folder that is
+    // there already keeps its mode; a new one is still made 0700.
+    void keepFolderMode() { m_keepFolderMode = true; }
 
     QString refusal() const override;
     QString value(const QString &section, const QString &key,
@@ -29,4 +32,5 @@ private:
 
     QString m_path;
     mutable QString m_reported;
+    bool m_keepFolderMode = false;
 };

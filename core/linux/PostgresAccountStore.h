@@ -13,9 +13,10 @@ class LibPq;
 
 // A room's account table on a PostgreSQL server, through libpq (loaded at the first connection).
 // The rows keep the settings file's ten slots and text forms (table accounts: slot, userid, pswd,
-// mins, date, lft) with a stable key (id) and the token of the session running on the account;
-// table room holds the version of the whole table. Every write locks the room row first, so writes
-// of all computers follow one another and each one sees what the one before it committed.
+// mins, lft), the last logon date as a date, with a stable key (id) and the token of the session
+// running on the account; table room holds the version of the whole table. Every write locks the
+// room row first, so writes of all computers follow one another and each one sees what the one
+// before it committed.
 //
 // A server reached over the network is used only with TLS and its certificate verified
 // (sslmode=verify-full, sslrootcert) and with the password exchange bound to that TLS channel;
@@ -59,6 +60,10 @@ public:
     // Lets role (the kiosks' role) read and write the rows of both tables, and nothing more: it
     // owns nothing and may change no table. Run by the role that owns the tables.
     void grantTo(const QString &role);
+    // Turns a room's last logon dates kept as text (by an older TimoraDesk) into dates, read in
+    // this computer's locale; refuses, naming the rows and changing nothing, when a text does
+    // not read. Returns how many rows were converted, -1 when the dates are dates already.
+    int migrateDates();
     // Stores the session ends kept while the server was away; returns how many were stored.
     int deliverJournal();
     const RoomJournal &journal() const { return m_journal; }

@@ -1,5 +1,7 @@
 #include "admin/frmAdmin.h"
+#include "core/AccountStore.h"
 #include "core/AccountTable.h"
+#include "core/AppError.h"
 #include "core/Calendar.h"
 #include "core/DateText.h"
 #include "core/Services.h"
@@ -392,17 +394,20 @@ INSTANTIATE_TEST_SUITE_P(
 class DateAsTyped : public AdminWindow, public ::testing::WithParamInterface<const char *>
 {};
 
-TEST_P(DateAsTyped, PassesAndIsStoredExactlyAsTyped)
+// Every form the grid reads is stored in the form of today's date, so that the day rule finds
+// the day: a Remaining typed for today is what the next logon today gets.
+TEST_P(DateAsTyped, PassesAndIsStoredInTheFormOfTodaysDate)
 {
     storeFamily();
     frmAdmin &w = logOnAsAdministrator();
     const QString typed = QString::fromUtf8(GetParam());
+    const QString expected = typed.isEmpty() ? QString() : DateText::fromDate(QDate(2026, 12, 8));
     retype(w.txtDate[1], typed);
     save(w);
     EXPECT_EQ(w.InErrMsg->text(), RecordsUpdated);
     EXPECT_FALSE(w.Calendar1->isVisible());
-    EXPECT_EQ(w.txtDate[1]->text(), typed);
-    EXPECT_EQ(stored("date", 2), typed);
+    EXPECT_EQ(w.txtDate[1]->text(), expected);
+    EXPECT_EQ(stored("date", 2), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(, DateAsTyped,
@@ -694,6 +699,145 @@ TEST_F(AdminWindow, ADateLeftAsASingleBlankStopsTheSaveAndReopensTheCalendar)
     EXPECT_EQ(w.dateRow, 2);
     EXPECT_TRUE(w.InErrMsg->text().isEmpty());
     EXPECT_TRUE(nothingSavedSinceLogon());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AdminWindow, ARemainingTypedForTodayInAnotherDateFormIsWhatTheNextLogonGets)
+{
+    storeFamily();
+    frmAdmin &w = logOnAsAdministrator();
+    retype(w.txtLeft[1], QStringLiteral("5"));
+    retype(w.txtDate[1], QStringLiteral("2026-12-08"));
+    save(w);
+    ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
+    ASSERT_EQ(module1().logOn(QStringLiteral("KID"), QStringLiteral("PW"), todayText()).outcome,
+              AccountTable::LogOn::LoggedOn);
+    EXPECT_EQ(module1().sessionMinutes(), 5) << "the same day, not a new day's 60";
+}
+
+TEST_F(AdminWindow, AFailedSaveTakesAnEarlierSavesRecordsUpdatedAway)
+{
+    storeFamily();
+    frmAdmin &w = logOnAsAdministrator();
+    save(w);
+    ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
+    store.failNextSave = true;
+    save(w);
+    EXPECT_EQ(messages.texts(),
+              QStringList{QStringLiteral("Error 75 Path/File access error: disk full")});
+    EXPECT_TRUE(w.InErrMsg->text().isEmpty());
+}
+
+// A room's table, held in memory, whose saves fail or are refused on demand.
+class FakeRoom : public AccountStore
+{
+public:
+    QString refusal() const override { return {}; }
+    Table load() override { return table; }
+    LogOn logOn(const QString &user, const QString &password, const QString &) override
+    {
+        LogOn result;
+        result.table = table;
+        for (int i = 0; i < table.accounts.size(); ++i) {
+            if (table.accounts.at(i).userId == user && table.accounts.at(i).password == password) {
+                result.outcome = LogOn::LoggedOn;
+                result.slot = i + 1;
+                result.key = table.keys.at(i);
+                result.sessionMinutes = -1;
+            }
+        }
+        return result;
+    }
+    void endSession(qint64, const QString &, qint32, const QString &) override {}
+    void changePassword(qint64, const QString &) override {}
+    std::optional<Table> replaceIfUnchanged(const QList<AccountSlot> &accounts,
+                                            qint64 version) override
+    {
+        if (failSaves)
+            throw AppError(AppError::PathFileAccessError,
+                           QStringLiteral("the account server: server closed the connection"));
+        if (version != table.version)
+            return std::nullopt;
+        table.accounts = accounts;
+        table.keys.clear();
+        for (int n = 1; n <= accounts.size(); ++n)
+            table.keys.append(n);
+        ++table.version;
+        return table;
+    }
+
+    Table table{{{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
+                 {QStringLiteral("KID"), QStringLiteral("PW"), 60, QString(), 12}},
+                {1, 2},
+                7};
+    bool failSaves = false;
+};
+
+class AdminWindowInARoom : public AdminWindow
+{
+protected:
+    void SetUp() override
+    {
+        AdminWindow::SetUp();
+        module1().setAccountStore(&room);
+    }
+    void TearDown() override
+    {
+        AdminWindow::TearDown();
+        module1().setAccountStore(nullptr);
+    }
+    FakeRoom room;
+};
+
+TEST_F(AdminWindowInARoom, ASaveTheServerFailsKeepsTheTypedGridAndSaysSoInTheMessageLine)
+{
+    frmAdmin &w = logOnAsAdministrator();
+    save(w);
+    ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
+    room.failSaves = true;
+    retype(w.txtMins[1], QStringLiteral("45"));
+    typeRow(w, 2, QStringLiteral("new"), QStringLiteral("pw"), QStringLiteral("30"), QString(),
+            QString());
+    QTest::mouseClick(w.chkDel[1], Qt::LeftButton);
+    QStringList typed = rowTexts(w, 2);
+    // The empty Remaining takes the minutes per day, as in every save.
+    typed[3] = QStringLiteral("30");
+    save(w);
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join(QLatin1Char('\n')));
+    EXPECT_EQ(w.InErrMsg->text(), AccountTable::ServerSaveFailedText);
+    EXPECT_EQ(w.txtMins[1]->text(), QStringLiteral("45"));
+    EXPECT_EQ(rowTexts(w, 2), typed) << "as typed, not upper-cased or closed up";
+    EXPECT_TRUE(w.chkDel[1]->isChecked());
+    EXPECT_EQ(module1().account(2).minsPerDay, 60) << "the table is as the room has it";
+
+    // Once the server takes it, the same grid is saved.
+    room.failSaves = false;
+    save(w);
+    EXPECT_EQ(w.InErrMsg->text(), RecordsUpdated);
+    ASSERT_EQ(room.table.accounts.size(), 2);
+    EXPECT_EQ(room.table.accounts.at(1).userId, QStringLiteral("NEW"));
+}
+
+TEST_F(AdminWindowInARoom, TheMessageLineShowsTheWholeOfItsLongestTexts)
+{
+    frmAdmin &w = logOnAsAdministrator();
+    ++room.table.version;
+    save(w);
+    ASSERT_EQ(w.InErrMsg->text(), AccountTable::ChangedElsewhereText);
+    for (const QString &text :
+         {AccountTable::ChangedElsewhereText, AccountTable::ServerSaveFailedText}) {
+        w.InErrMsg->setText(text);
+        EXPECT_TRUE(w.InErrMsg->wordWrap());
+        EXPECT_LE(w.InErrMsg->heightForWidth(w.InErrMsg->width()), w.InErrMsg->height())
+            << qPrintable(text);
+        EXPECT_LE(w.InErrMsg->geometry().bottom(), w.frmAdminx->geometry().bottom());
+        // No word is wider than the line.
+        for (const QString &word : text.split(QLatin1Char(' ')))
+            EXPECT_LE(w.InErrMsg->fontMetrics().horizontalAdvance(word), w.InErrMsg->width());
+    }
 }
 
 } // namespace

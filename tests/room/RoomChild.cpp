@@ -4,15 +4,20 @@
 //   end MINUTES TODAY           -> ended, or failed
 //   save VERSION                -> the administrator's save of the table as read: saved, changed
 //   loop-save | loop-session    -> says ready, then saves or logs on and off until killed
+//   at-once COMMAND ...         -> says waiting, waits for one byte on file descriptor 3 (the
+//                                  barrier that starts the computers at the same instant), then
+//                                  runs the command and answers when it is done
 #include "core/AccountTable.h"
 #include "core/AppError.h"
 #include "core/linux/PostgresAccountStore.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTextStream>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +45,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (argc < 3)
         return 2;
+    // Dates are this computer's date texts: en_US unless the test names another locale.
+    QLocale::setDefault(
+        QLocale(qEnvironmentVariable("ROOM_CHILD_LOCALE", QStringLiteral("en_US"))));
     PostgresAccountStore store(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
     AccountTable table;
     table.setAccountStore(&store);
@@ -65,7 +73,14 @@ int main(int argc, char *argv[])
 
     std::string line;
     while (std::getline(std::cin, line)) {
-        const QStringList words = QString::fromStdString(line).split(QLatin1Char(' '));
+        QStringList words = QString::fromStdString(line).split(QLatin1Char(' '));
+        if (words.value(0) == QStringLiteral("at-once")) {
+            words.removeFirst();
+            say("waiting");
+            char go = 0;
+            if (::read(3, &go, 1) != 1)
+                return 3;
+        }
         try {
             if (words.value(0) == QStringLiteral("logon")) {
                 const AccountTable::LogOn r =

@@ -1,5 +1,7 @@
 #include "RoomFixture.h"
 
+#include <QLocale>
+
 void RoomFixture::SetUpTestSuite()
 {
     if (!PostgresCluster::missing().isEmpty())
@@ -15,8 +17,15 @@ void RoomFixture::TearDownTestSuite()
     s_ready = false;
 }
 
+void RoomFixture::TearDown()
+{
+    QLocale::setDefault(QLocale::system());
+}
+
 void RoomFixture::SetUp()
 {
+    // The computers of most tests write their dates as en_US does.
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
     if (const QString missing = PostgresCluster::missing(); !missing.isEmpty())
         GTEST_SKIP() << "no PostgreSQL server to test the room against: " << qPrintable(missing);
     ASSERT_TRUE(s_ready) << qPrintable(s_cluster->error());

@@ -16,6 +16,7 @@ protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
+    void TearDown() override;
 
     static PostgresCluster &cluster() { return *s_cluster; }
     // A store as one computer of the room has it, with a journal of its own.

@@ -1,8 +1,13 @@
-// Computers of a room in processes of their own, at the same instant: two logons to one account,
-// and a session end against the administrator's save.
+// Computers of a room in processes of their own, started at the same instant: two logons to one
+// account, and a session end against the administrator's save. Each round both computers are
+// told what to do, say that they wait, and block on one barrier (a pipe) until the test releases
+// both with one write; each answers only when its work is done.
 #include "RoomFixture.h"
 
 #include <QProcess>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -13,27 +18,49 @@ const AccountSlot Admin{AccountTable::AdminId, QStringLiteral("BOSS"), -1, Yeste
 class RoomRace : public RoomFixture
 {
 protected:
+    void SetUp() override
+    {
+        RoomFixture::SetUp();
+        ASSERT_EQ(::pipe2(m_barrier, O_CLOEXEC), 0);
+    }
+    void TearDown() override
+    {
+        for (int fd : m_barrier)
+            if (fd >= 0)
+                ::close(fd);
+        RoomFixture::TearDown();
+    }
+
+    // The child finds the barrier's reading end as its file descriptor 3.
     void startChild(QProcess &child, const QString &name)
     {
+        const int barrier = m_barrier[0];
+        child.setChildProcessModifier([barrier] { ::dup2(barrier, 3); });
         child.start(QStringLiteral(ROOM_CHILD_PATH),
                     {cluster().conninfo(), homes.path() + QLatin1Char('/') + name});
         ASSERT_TRUE(child.waitForStarted(10000));
     }
     static QString answer(QProcess &child)
     {
-        if (!child.canReadLine())
-            child.waitForReadyRead(30000);
         while (!child.canReadLine() && child.waitForReadyRead(30000)) {
         }
         return QString::fromUtf8(child.readLine()).trimmed();
     }
-    // Both computers are told at once; the answers come back in any order.
-    static QStringList both(QProcess &a, QProcess &b, const QByteArray &command)
+    // Both computers get their command, both wait on the barrier, and one write releases both;
+    // the answers come back in any order.
+    QStringList atOnce(QProcess &a, const QByteArray &forA, QProcess &b, const QByteArray &forB)
     {
-        a.write(command + '\n');
-        b.write(command + '\n');
+        a.write("at-once " + forA + '\n');
+        b.write("at-once " + forB + '\n');
+        const QString waitingA = answer(a), waitingB = answer(b);
+        EXPECT_EQ(waitingA, QStringLiteral("waiting"));
+        EXPECT_EQ(waitingB, QStringLiteral("waiting"));
+        EXPECT_EQ(::write(m_barrier[1], "gg", 2), 2);
         return {answer(a), answer(b)};
     }
+
+private:
+    int m_barrier[2] = {-1, -1};
 };
 
 TEST_F(RoomRace, TwoComputersLoggingOnToOneAccountAtOnceGiveExactlyOneSession)
@@ -42,9 +69,10 @@ TEST_F(RoomRace, TwoComputersLoggingOnToOneAccountAtOnceGiveExactlyOneSession)
     startChild(a, QStringLiteral("a"));
     startChild(b, QStringLiteral("b"));
     const int rounds = 150;
+    const QByteArray logon = "logon BOB PW " + Today.toUtf8();
     for (int round = 0; round < rounds; ++round) {
         put({Admin, {QStringLiteral("BOB"), QStringLiteral("PW"), 3, Yesterday, 3}});
-        const QStringList answers = both(a, b, "logon BOB PW " + Today.toUtf8());
+        const QStringList answers = atOnce(a, logon, b, logon);
         ASSERT_EQ(answers.count(QStringLiteral("LoggedOn")), 1)
             << "round " << round << ": " << qPrintable(answers.join(QLatin1Char(' ')));
         ASSERT_EQ(answers.count(QStringLiteral("NoTimeLeft")), 1) << "round " << round;
@@ -60,7 +88,7 @@ TEST_F(RoomRace, ASessionEndDuringTheAdministratorsSaveIsNeverLost)
     startChild(pc, QStringLiteral("pc"));
     startChild(boss, QStringLiteral("boss"));
     int refused = 0;
-    const int rounds = 60;
+    const int rounds = 100;
     for (int round = 0; round < rounds; ++round) {
         put({Admin, {QStringLiteral("KID"), QStringLiteral("PW"), 60, Yesterday, 60}});
         pc.write("logon KID PW " + Today.toUtf8() + '\n');
@@ -69,21 +97,9 @@ TEST_F(RoomRace, ASessionEndDuringTheAdministratorsSaveIsNeverLost)
         ASSERT_EQ(answer(boss), QStringLiteral("reloaded"));
 
         const int remainder = round % 59 + 1;
-        // Mostly told at the same instant; every third round the save is made to come first,
-        // so that both ways through are taken.
-        const QByteArray end = "end " + QByteArray::number(remainder) + ' ' + Today.toUtf8() + '\n';
-        QString saved;
-        if (round % 3 == 0) {
-            boss.write("save\n");
-            saved = answer(boss);
-            pc.write(end);
-        } else {
-            boss.write("save\n");
-            pc.write(end);
-        }
-        const QString ended = answer(pc);
-        if (saved.isEmpty())
-            saved = answer(boss);
+        const QStringList answers =
+            atOnce(pc, "end " + QByteArray::number(remainder) + ' ' + Today.toUtf8(), boss, "save");
+        const QString &ended = answers.at(0), &saved = answers.at(1);
         ASSERT_EQ(ended, QStringLiteral("ended")) << "round " << round;
         ASSERT_TRUE(saved == QStringLiteral("saved") || saved == QStringLiteral("changed"))
             << qPrintable(saved);

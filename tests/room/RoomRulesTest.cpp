@@ -4,6 +4,8 @@
 
 #include "core/AppError.h"
 
+#include <QSet>
+
 namespace {
 
 const QString Today = QStringLiteral("12/8/2026");
@@ -142,6 +144,81 @@ TEST_F(RoomRules, TheAdministratorsSaveIsRefusedWhenTheTableChangedSinceTheGridW
     grid[1].mins = QStringLiteral("45");
     EXPECT_TRUE(boss.table.replaceWithGrid(grid));
     EXPECT_EQ(stored().at(1).minsPerDay, 45);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RoomRules, ADamagedFirstRowNeverOffersTheFirstRunAdministrator)
+{
+    put({Admin, Kid, Half});
+    ASSERT_TRUE(cluster().psql(QStringLiteral("UPDATE accounts SET userid = '' WHERE slot = 1")));
+    const QList<AccountSlot> before = stored();
+    Computer pc(computer());
+    EXPECT_EQ(pc.table.count(), 0);
+    EXPECT_EQ(pc.table.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
+              AccountTable::LogOn::Invalid);
+    EXPECT_EQ(stored(), before) << "no logon replaced the table";
+    EXPECT_EQ(admin->load().keys.size(), 0);
+
+    // Only a room without any account has the first-run administrator.
+    ASSERT_TRUE(cluster().psql(QStringLiteral("DELETE FROM accounts")));
+    Computer fresh(computer(QStringLiteral("fresh")));
+    EXPECT_EQ(
+        fresh.table.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
+        AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(fresh.table.count(), 1);
+}
+
+TEST_F(RoomRules, RowsWithKeysSetByHandDoNotBreakTheAdministratorsSave)
+{
+    put({Admin});
+    // Keys the identity's sequence will hand out next, set by hand.
+    ASSERT_TRUE(cluster().psql(
+        QStringLiteral("INSERT INTO accounts (id, slot, userid, pswd, mins, lft) VALUES "
+                       "(2, 2, 'HAND', 'PW', '5', '5'), (3, 3, 'MADE', 'PW', '5', '5')")));
+    const AccountStore::Table before = admin->load();
+    const QList<AccountSlot> next{Admin,
+                                  before.accounts.at(1),
+                                  before.accounts.at(2),
+                                  {QStringLiteral("NEW1"), QStringLiteral("PW"), 30, Today, 30},
+                                  {QStringLiteral("NEW2"), QStringLiteral("PW"), 30, Today, 30}};
+    const std::optional<AccountStore::Table> saved =
+        admin->replaceIfUnchanged(next, before.version);
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(stored(), next);
+    const QList<qint64> keys = saved->keys;
+    EXPECT_EQ(QSet<qint64>(keys.begin(), keys.end()).size(), 5) << "every key is its own";
+    EXPECT_EQ(keys.at(1), 2) << "kept accounts keep their keys";
+}
+
+TEST_F(RoomRules, TheAdministratorsRemainingForAnAccountInASessionIsWhatStays)
+{
+    put({Admin, Kid});
+    Computer pc(computer(QStringLiteral("pc")));
+    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              AccountTable::LogOn::LoggedOn);
+    pc.table.startSession();
+    Computer boss(computer(QStringLiteral("boss")));
+    // The administrator's logon brings the table to his computer.
+    boss.table.reload();
+    QList<AccountTable::GridRow> grid{{false, AccountTable::AdminId, QStringLiteral("BOSS"),
+                                       QStringLiteral("-1"), QStringLiteral("-1"), Yesterday},
+                                      {false, QStringLiteral("KID"), QStringLiteral("PW"),
+                                       QStringLiteral("60"), QStringLiteral("0"), Today}};
+    // Saved with the Remaining as read (0 while the session runs): the session's end counts.
+    ASSERT_TRUE(boss.table.replaceWithGrid(grid));
+    pc.table.endSession(25, Today);
+    EXPECT_EQ(stored().at(1).minsLeft, 25);
+
+    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              AccountTable::LogOn::LoggedOn);
+    boss.table.reload();
+    grid[1].left = QStringLiteral("45");
+    ASSERT_TRUE(boss.table.replaceWithGrid(grid));
+    pc.table.endSession(3, Today);
+    EXPECT_EQ(stored().at(1).minsLeft, 45) << "the administrator's value is kept";
 }
 
 } // namespace
