@@ -10,6 +10,7 @@ class ProgramEnd;
 class ProgramStarter;
 class QObject;
 class Registry;
+class SessionHandover;
 class TerminationWatch;
 class Today;
 class TrayIcon;
@@ -30,6 +31,9 @@ struct Services
     WindowSystem *windowSystem = nullptr;
     // The machine-wide registry that tells where System Information lies (none: unavailable).
     Registry *registry = nullptr;
+    // The launcher that is told when an ordinary user's session starts and ends (none: the
+    // program runs without one, as outside a kiosk).
+    SessionHandover *handover = nullptr;
     // Tells a running session when the program is told to end, so that it stores its minutes.
     TerminationWatch *termination = nullptr;
     // The disabler of the logon and session windows (none: no switches, no restart).
