@@ -79,18 +79,22 @@ int sweep(uid_t uid, const std::string &keepUnit, int signal)
             continue;
         // The descriptor holds the process: what is read next is that process's, and the signal
         // reaches it and no later process of the same number.
+        // (A kernel without process descriptors: the process by its number.)
         const int pidfd = pidfdOpen(static_cast<pid_t>(pid));
-        if (pidfd < 0)
+        if (pidfd < 0 && errno != ENOSYS)
             continue;
         const std::string base = "/proc/" + std::to_string(pid);
         if (runsAs(readSmallFile(base + "/status"), uid) &&
             (keepUnit.empty() ||
              readSmallFile(base + "/cgroup").find("/" + keepUnit + "/") == std::string::npos)) {
             ++met;
-            if (signal != 0)
+            if (signal != 0 && pidfd >= 0)
                 pidfdSendSignal(pidfd, signal);
+            else if (signal != 0)
+                kill(static_cast<pid_t>(pid), signal);
         }
-        close(pidfd);
+        if (pidfd >= 0)
+            close(pidfd);
     }
     closedir(proc);
     return met;

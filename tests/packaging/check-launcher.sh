@@ -36,6 +36,8 @@ install_launcher "$built" "$launcher"
 make_test_tree
 install -m 755 "$(dirname "$0")/launch-probe.sh" "$test_tree/launch-probe.sh"
 install -m 755 "$(dirname "$0")/desktop-probe.sh" "$test_tree/desktop-probe.sh"
+install -m 755 "$ptrace_attach" "$test_tree/"
+ptrace_attach=$test_tree/$(basename "$ptrace_attach")
 # The display manager's X server: root's.
 start_x_server Xvfb -screen 0 640x480x24 -nolisten tcp || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
 x=$XDISPLAY

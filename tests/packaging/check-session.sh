@@ -66,6 +66,9 @@ make_test_tree
 install -m 755 "$built_program" "$test_tree/timoradesk"
 install -m 755 "$kiosk_scripts/timoradesk-desktop" "$test_tree/timoradesk-desktop"
 install -m 644 "$stage$datadir/timoradesk/openbox/rc.xml" "$test_tree/openbox-rc.xml"
+# The test's own programs that the kiosk account runs, where it can reach them.
+install -m 755 "$ptrace_attach" "$grab_server" "$test_tree/"
+ptrace_attach=$test_tree/$(basename "$ptrace_attach") grab_server=$test_tree/$(basename "$grab_server")
 # Where the kiosk account's planted programs would leave their mark.
 markers=$test_tree/drop
 printf 'LANG=C.UTF-8\n' >"$locale_file"
