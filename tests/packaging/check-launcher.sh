@@ -372,6 +372,18 @@ fi
 home_is_skeleton "$kiosk_home" || fail "the home is not the skeleton after the session: $(home_listing "$kiosk_home")"
 as "$test_svc" rm -f "$home/probe.sleep" "$home/probe.session"
 
+# --- A session without limit has no deadline: still running well past the grace.
+as "$test_svc" touch "$home/probe.sleep"
+as "$test_svc" sh -c "echo 'session -1' >'$home/probe.session'"
+start_sleeping
+if [ -n "$program_pid" ]; then
+    sleep 8
+    gone "$program_pid" && fail "the launcher ended a session without limit"
+    kill -TERM "$launcher_pid"
+    wait "$launcher_pid"
+fi
+as "$test_svc" rm -f "$home/probe.sleep" "$home/probe.session"
+
 # --- For the display manager's session set-up (root only): the kiosk account's home is made anew
 # and its processes end; an account outside the launch group is left alone.
 as "$test_kiosk" sh -c "echo x >'$kiosk_home/.gtkrc-2.0'; nohup sleep 1000 >/dev/null 2>&1 &"
