@@ -758,7 +758,14 @@ int main(int argc, char **argv)
         refuse("the kiosk account could not be made ready for a session");
     // TimoraDesk's account may use the display through the launcher's own connection, which stays
     // open so that the server keeps that grant (it forgets it when its last client has gone).
-    const int xConnection = XServerAccess::grantLocalUser(number, desktop.cookie, accountName, why);
+    // (An X server that has just started, or is resetting as its last client went, may not
+    // answer at once: a few tries.)
+    int xConnection = -1;
+    for (int tries = 0; tries < 5 && xConnection < 0; ++tries) {
+        if (tries > 0)
+            sleep(1);
+        xConnection = XServerAccess::grantLocalUser(number, desktop.cookie, accountName, why);
+    }
     if (xConnection < 0)
         refuse(why.c_str());
 
