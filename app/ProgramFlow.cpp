@@ -2,8 +2,10 @@
 
 #include "about/frmAbout.h"
 #include "admin/frmAdmin.h"
+#include "core/AccountTable.h"
 #include "core/ProgramEnd.h"
 #include "core/Services.h"
+#include "core/SessionHandover.h"
 #include "logon/frmLogon.h"
 #include "session/frmActive.h"
 
@@ -64,7 +66,11 @@ frmLogon &ProgramFlow::logon()
 frmActive &ProgramFlow::session()
 {
     return open(m_session, [this](frmActive *w) {
-        connect(w, &frmActive::ended, this, &ProgramFlow::endProgram);
+        connect(w, &frmActive::ended, this, [this] {
+            if (m_services.handover)
+                m_services.handover->sessionEnded();
+            endProgram();
+        });
     });
 }
 
@@ -85,10 +91,15 @@ frmAbout &ProgramFlow::about()
 
 void ProgramFlow::loggedOn(bool administrator)
 {
-    if (administrator)
+    if (administrator) {
         admin().Show();
-    else
-        session().Show();
+        return;
+    }
+    frmActive &window = session();
+    window.Show();
+    // Only a session that started (its window shows) is handed over.
+    if (m_services.handover && m_session && window.isVisible())
+        m_services.handover->sessionStarted(module1().sessionMinutes());
 }
 
 void ProgramFlow::adminLoggedOff()

@@ -16,6 +16,7 @@
 #include "core/SystemToday.h"
 #include "core/linux/IniRegistry.h"
 #include "core/linux/IniSettingsStore.h"
+#include "core/linux/LauncherSocket.h"
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
 #include "core/linux/PostgresAccountStore.h"
@@ -91,7 +92,12 @@ int main(int argc, char *argv[])
     s.programEnd = &programEnd;
     s.starter = &starter;
     s.today = &today;
-    s.registry = &registry;
+    // Started by the kiosk launcher, the program tells it of each session, and starts no
+    // program of the machine's: what it started would run as the program's own account, which
+    // alone can read the accounts. System Information is then unavailable.
+    const std::unique_ptr<LauncherSocket> launcher = LauncherSocket::fromEnvironment();
+    s.handover = launcher.get();
+    s.registry = launcher ? nullptr : &registry;
     s.termination = &termination;
     s.deadline = &deadline;
     X11WindowSystem windowSystem;

@@ -11,6 +11,7 @@ class ProgramStarter;
 class QObject;
 class Registry;
 class SessionDeadlineWatch;
+class SessionHandover;
 class TerminationWatch;
 class Today;
 class TrayIcon;
@@ -31,6 +32,9 @@ struct Services
     WindowSystem *windowSystem = nullptr;
     // The machine-wide registry that tells where System Information lies (none: unavailable).
     Registry *registry = nullptr;
+    // The launcher that is told when an ordinary user's session starts and ends (none: the
+    // program runs without one, as outside a kiosk).
+    SessionHandover *handover = nullptr;
     // Tells a running session when the program is told to end, so that it stores its minutes.
     TerminationWatch *termination = nullptr;
     // Ends the program when a running session is overdue and its window has not ended it

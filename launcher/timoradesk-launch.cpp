@@ -1,13 +1,19 @@
-// timoradesk-launch: starts TimoraDesk under its own system account on the caller's X display.
+// timoradesk-launch: starts TimoraDesk under its own system account on the X display of its
+// caller's seat, and the caller's desktop only once an ordinary user has logged on.
 //
 // Installed setuid root and executable only by the kiosk group. It runs one fixed program as one
-// fixed account; of the caller it takes nothing but the display number, which it checks. The
-// account, the group and the program are fixed when it is built. It stays as a small root
-// process that waits for TimoraDesk and ends with it, with TimoraDesk's exit status, so that the
-// X session (whose leading process it is) ends when TimoraDesk ends for whatever reason, and no
-// program of the kiosk account can stop, signal or trace either of them.
+// fixed account; of the caller it takes nothing but the display number, which it checks, and the
+// display's cookie. The account, the group, the program and the kiosk's folders are fixed when it
+// is built. It stays as a small root process for the whole X session (whose leading process it
+// is) and ends with TimoraDesk, with TimoraDesk's exit status. Before TimoraDesk starts and after
+// it ends, every process of the kiosk account is ended and its home made anew from a skeleton of
+// root's, so nothing of one session reaches the next. TimoraDesk tells it through a socket when a
+// session starts (with its minutes) and ends: the launcher then starts the desktop as the kiosk
+// account, keeps the session's deadline on the monotonic clock and ends the session itself when
+// TimoraDesk has not done so a few seconds past it.
 //
 // Usage: timoradesk-launch   (no arguments; DISPLAY=:N or :N.S in the environment)
+//        timoradesk-launch --clean-home USER   (root only: a display manager's session set-up)
 
 #include <algorithm>
 #include <cerrno>
@@ -15,17 +21,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/timerfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "KioskCleanup.h"
+#include "XServerAccess.h"
 
 #ifndef TIMORA_LAUNCH_ACCOUNT
 #define TIMORA_LAUNCH_ACCOUNT "_timoradesk"
@@ -39,11 +54,39 @@
 #ifndef TIMORA_LAUNCH_LOCALE_FILE
 #define TIMORA_LAUNCH_LOCALE_FILE "/etc/default/locale"
 #endif
+#ifndef TIMORA_LAUNCH_DESKTOP
+#define TIMORA_LAUNCH_DESKTOP "/usr/libexec/timoradesk/timoradesk-desktop"
+#endif
+#ifndef TIMORA_LAUNCH_SKELETON
+#define TIMORA_LAUNCH_SKELETON "/etc/timoradesk/kiosk-home"
+#endif
+#ifndef TIMORA_LAUNCH_LOCK
+#define TIMORA_LAUNCH_LOCK "/run/timoradesk/launch.lock"
+#endif
 
 namespace {
 
 constexpr const char *Name = "timoradesk-launch";
 constexpr int Refused = 126;
+// How long past a session's last minute TimoraDesk has to end the session itself.
+constexpr int GraceSeconds = 5;
+// The descriptor on which TimoraDesk finds its socket to the launcher.
+constexpr int LauncherFd = 3;
+// What of the caller's environment its desktop gets besides what the launcher sets itself: what
+// the display manager and logind give a session.
+constexpr const char *DesktopVariables[] = {
+    "XDG_RUNTIME_DIR",     "XDG_SESSION_ID", "XDG_SESSION_TYPE", "XDG_SESSION_CLASS",
+    "XDG_SESSION_DESKTOP", "XDG_SEAT",       "XDG_VTNR",         "XDG_CURRENT_DESKTOP",
+    "DESKTOP_SESSION",     "XDG_DATA_DIRS",  "XDG_CONFIG_DIRS",  "DBUS_SESSION_BUS_ADDRESS",
+    "XDG_GREETER_DATA_DIR"};
+
+// The kiosk account: the caller.
+struct Kiosk
+{
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string name, home, shell;
+};
 
 pid_t childPid = 0;
 
@@ -192,8 +235,34 @@ void closeInheritedFiles()
         refuseErrno("close_range");
 }
 
+// The least of each limit that TimoraDesk needs where root may not raise a limit to the
+// system's (a container without CAP_SYS_RESOURCE): a caller's hard limit below it was cut to
+// hinder TimoraDesk (a save that fails, a start without files), and the launcher refuses.
+rlim_t leastNeeded(int resource)
+{
+    switch (resource) {
+    case RLIMIT_NOFILE:
+    case RLIMIT_NPROC:
+    case RLIMIT_SIGPENDING:
+        return 1024;
+    case RLIMIT_STACK:
+        return 8 << 20;
+    case RLIMIT_MEMLOCK:
+        return 64 << 10;
+    case RLIMIT_CORE:
+    case RLIMIT_MSGQUEUE:
+    case RLIMIT_NICE:
+    case RLIMIT_RTPRIO:
+    case RLIMIT_RTTIME:
+        return 0;
+    default:
+        return RLIM_INFINITY;
+    }
+}
+
 // The caller's resource limits go as well: TimoraDesk gets the system's own (those of process 1),
-// and no core dumps, which would hold the passwords.
+// and no core dumps, which would hold the passwords. Where root may not raise a hard limit, as
+// much as the caller's hard limit allows, but never less than TimoraDesk needs.
 void resetLimits()
 {
     for (int resource = 0; resource < RLIMIT_NLIMITS; ++resource) {
@@ -201,18 +270,21 @@ void resetLimits()
         rlimit system{};
         if (prlimit(1, which, nullptr, &system) != 0)
             continue;
-        // Without the right to raise a hard limit, as much as the caller's hard limit allows.
-        if (setrlimit(which, &system) != 0) {
-            rlimit own{};
-            getrlimit(which, &own);
-            own.rlim_cur = std::min(system.rlim_cur, own.rlim_max);
-            setrlimit(which, &own);
+        if (setrlimit(which, &system) == 0)
+            continue;
+        rlimit own{};
+        getrlimit(which, &own);
+        own.rlim_cur = std::min(system.rlim_cur, own.rlim_max);
+        if (setrlimit(which, &own) != 0 ||
+            own.rlim_cur < std::min(system.rlim_cur, leastNeeded(resource))) {
+            std::fprintf(stderr, "%s: cannot reset the caller's resource limit %d\n", Name,
+                         resource);
+            std::_Exit(Refused);
         }
     }
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
 }
-
 // The account's home: a folder of the account's own that nobody else may enter, as the settings
 // file inside it holds the passwords.
 void checkHome(const passwd &account)
@@ -227,10 +299,25 @@ void checkHome(const passwd &account)
     }
 }
 
-// Runs in the child: becomes the account for good and replaces itself with TimoraDesk.
-[[noreturn]] void becomeAccountAndRun(const passwd &account, const std::string &display,
-                                      const std::vector<std::string> &locale, pid_t parent)
+// The environment as a list for execve.
+std::vector<char *> environmentOf(std::vector<std::string> &environment)
 {
+    std::vector<char *> envp;
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    return envp;
+}
+
+// Runs in the child: becomes the account for good and replaces itself with TimoraDesk, which
+// finds its socket to the launcher on descriptor LauncherFd.
+[[noreturn]] void becomeAccountAndRun(const passwd &account, const std::string &display,
+                                      const std::vector<std::string> &locale, pid_t parent,
+                                      int socket)
+{
+    if (socket != LauncherFd ? dup2(socket, LauncherFd) < 0 : fcntl(socket, F_SETFD, 0) < 0)
+        refuseErrno("socket");
+    close_range(LauncherFd + 1, ~0U, 0);
     const gid_t gid = account.pw_gid;
     if (setgroups(1, &gid) != 0 || setresgid(gid, gid, gid) != 0 ||
         setresuid(account.pw_uid, account.pw_uid, account.pw_uid) != 0)
@@ -262,6 +349,7 @@ void checkHome(const passwd &account)
         "SHELL=/bin/sh",
         "PATH=/usr/local/bin:/usr/bin:/bin",
         "DISPLAY=" + display,
+        "TIMORA_LAUNCHER_FD=" + std::to_string(LauncherFd),
     };
     if (runtimeOwned)
         environment.push_back("XDG_RUNTIME_DIR=" + runtime);
@@ -270,10 +358,7 @@ void checkHome(const passwd &account)
     environment.push_back(TIMORA_LAUNCH_FIXED_ENVIRONMENT);
 #endif
     environment.insert(environment.end(), locale.begin(), locale.end());
-    std::vector<char *> envp;
-    for (std::string &entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    std::vector<char *> envp = environmentOf(environment);
 
     char programName[] = "timoradesk";
     char *argv[] = {programName, nullptr};
@@ -283,16 +368,306 @@ void checkHome(const passwd &account)
     refuseErrno(TIMORA_LAUNCH_PROGRAM);
 }
 
-// The display manager ends the session with SIGTERM or SIGHUP: pass it on to TimoraDesk.
-void forwardSignal(int number)
+// The kiosk account for good, with its own groups; false when that could not be done.
+bool becomeKiosk(const Kiosk &kiosk)
 {
-    if (childPid > 0)
-        kill(childPid, number);
+    return initgroups(kiosk.name.c_str(), kiosk.gid) == 0 &&
+           setresgid(kiosk.gid, kiosk.gid, kiosk.gid) == 0 &&
+           setresuid(kiosk.uid, kiosk.uid, kiosk.uid) == 0 && setresuid(0, 0, 0) != 0 &&
+           getuid() == kiosk.uid;
 }
+
+// The caller's X authority file (at most 64 KiB), read with the caller's rights alone, so that the
+// launcher reads nothing the caller could not.
+std::string readAsCaller(const Kiosk &kiosk, const std::string &path)
+{
+    int ends[2];
+    if (path.empty() || pipe2(ends, O_CLOEXEC) != 0)
+        return {};
+    const pid_t reader = fork();
+    if (reader == 0) {
+        if (ends[1] != STDERR_FILENO + 1)
+            dup2(ends[1], STDERR_FILENO + 1);
+        close_range(STDERR_FILENO + 2, ~0U, 0);
+        if (!becomeKiosk(kiosk))
+            std::_Exit(1);
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat info
+        {};
+        if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            std::_Exit(1);
+        char buffer[65536];
+        size_t total = 0;
+        ssize_t got;
+        while (total < sizeof buffer && (got = read(fd, buffer + total, sizeof buffer - total)) > 0)
+            total += static_cast<size_t>(got);
+        const bool wrote = write(STDERR_FILENO + 1, buffer, total) == static_cast<ssize_t>(total);
+        std::_Exit(wrote ? 0 : 1);
+    }
+    close(ends[1]);
+    std::string text;
+    if (reader > 0) {
+        char buffer[4096];
+        for (;;) {
+            pollfd wait{ends[0], POLLIN, 0};
+            if (poll(&wait, 1, 5000) <= 0)
+                break;
+            const ssize_t got = read(ends[0], buffer, sizeof buffer);
+            if (got <= 0 || text.size() > 65536)
+                break;
+            text.append(buffer, static_cast<size_t>(got));
+        }
+        kill(reader, SIGKILL);
+        waitpid(reader, nullptr, 0);
+    }
+    close(ends[0]);
+    return text;
+}
+
+// One TimoraDesk at a time on the machine: an exclusive lock on a file of root's, held for the
+// launcher's life.
+void takeLock()
+{
+    const std::string path = TIMORA_LAUNCH_LOCK;
+    const std::string folder = path.substr(0, path.rfind('/'));
+    mkdir(folder.c_str(), 0755);
+    struct stat info
+    {};
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != 0 ||
+        (info.st_mode & 022) != 0) {
+        std::fprintf(stderr, "%s: %s must be a folder of root's\n", Name, folder.c_str());
+        std::_Exit(Refused);
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        refuseErrno(path.c_str());
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        refuse("TimoraDesk runs already on this computer");
+}
+
+bool systemdRuns()
+{
+    struct stat info
+    {};
+    return lstat("/run/systemd/system", &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Runs a system program with no input or output and waits for it; true when it succeeded.
+bool runQuietly(std::vector<std::string> arguments)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        close_range(STDERR_FILENO + 1, ~0U, 0);
+        std::vector<char *> argv;
+        for (std::string &argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> environment = {"PATH=/usr/bin:/bin:/usr/sbin:/sbin"};
+        std::vector<char *> envp = environmentOf(environment);
+        resetSignals();
+        execve(argv[0], argv.data(), envp.data());
+        std::_Exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The launcher, and TimoraDesk after it, leave the kiosk account's logind session for a scope of
+// the system's own, so that what is sent to every process of that session (loginctl kill-session,
+// which the session's user may run) does not reach them.
+void leaveSessionScope(bool systemd)
+{
+    if (!systemd) {
+        std::fprintf(stderr,
+                     "%s: systemd does not run here: the launcher and TimoraDesk stay in "
+                     "the session's processes\n",
+                     Name);
+        return;
+    }
+    const std::string pid = std::to_string(getpid());
+    const std::string unit = "timoradesk-launch-" + pid + ".scope";
+    const bool asked = runQuietly({"/usr/bin/busctl",
+                                   "call",
+                                   "--system",
+                                   "org.freedesktop.systemd1",
+                                   "/org/freedesktop/systemd1",
+                                   "org.freedesktop.systemd1.Manager",
+                                   "StartTransientUnit",
+                                   "ssa(sv)a(sa(sv))",
+                                   unit,
+                                   "fail",
+                                   "3",
+                                   "PIDs",
+                                   "au",
+                                   "1",
+                                   pid,
+                                   "Slice",
+                                   "s",
+                                   "system.slice",
+                                   "CollectMode",
+                                   "s",
+                                   "inactive-or-failed",
+                                   "0"});
+    for (int tries = 0; asked && tries < 50; ++tries) {
+        const int fd = open("/proc/self/cgroup", O_RDONLY | O_CLOEXEC);
+        char buffer[4096] = {};
+        const ssize_t got = fd >= 0 ? read(fd, buffer, sizeof buffer - 1) : -1;
+        if (fd >= 0)
+            close(fd);
+        if (got > 0 && std::strstr(buffer, unit.c_str()))
+            return;
+        usleep(20000);
+    }
+    std::fprintf(stderr, "%s: could not leave the session's scope for %s\n", Name, unit.c_str());
+}
+
+std::string userManager(uid_t uid)
+{
+    return "user@" + std::to_string(uid) + ".service";
+}
+
+// Every process of the kiosk account ends (where systemd runs and keepUserManager is set, those of
+// its user manager aside) and its home is made anew; false with a line on standard error when
+// either could not be done.
+bool clearKiosk(const Kiosk &kiosk, bool systemd, bool keepUserManager)
+{
+    bool ok = true;
+    if (systemd && !keepUserManager) {
+        runQuietly({"/usr/bin/loginctl", "disable-linger", kiosk.name});
+        runQuietly({"/usr/bin/systemctl", "stop", userManager(kiosk.uid)});
+    }
+    const std::string keep = systemd && keepUserManager ? userManager(kiosk.uid) : std::string();
+    if (!KioskCleanup::endProcesses(kiosk.uid, keep)) {
+        std::fprintf(stderr, "%s: processes of %s are still running\n", Name, kiosk.name.c_str());
+        ok = false;
+    }
+    std::string why;
+    if (!KioskCleanup::resetHome(kiosk.home, TIMORA_LAUNCH_SKELETON, kiosk.uid, kiosk.gid, why)) {
+        std::fprintf(stderr, "%s: %s\n", Name, why.c_str());
+        ok = false;
+    }
+    KioskCleanup::clearShared(kiosk.uid);
+    return ok;
+}
+
+bool kioskOf(const passwd *entry, Kiosk &kiosk)
+{
+    if (!entry || entry->pw_uid == 0 || !entry->pw_dir || entry->pw_dir[0] != '/')
+        return false;
+    kiosk.uid = entry->pw_uid;
+    kiosk.gid = entry->pw_gid;
+    kiosk.name = entry->pw_name;
+    kiosk.home = entry->pw_dir;
+    kiosk.shell = entry->pw_shell && entry->pw_shell[0] == '/' ? entry->pw_shell : "/bin/sh";
+    return true;
+}
+
+// Whether the account is a member of the kiosk group (its own group or a supplementary one).
+bool inKioskGroup(const Kiosk &kiosk)
+{
+    const group *kioskGroup = getgrnam(TIMORA_LAUNCH_GROUP);
+    if (!kioskGroup)
+        return false;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    if (getgrouplist(kiosk.name.c_str(), kiosk.gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<size_t>(count));
+        if (getgrouplist(kiosk.name.c_str(), kiosk.gid, groups.data(), &count) < 0)
+            return false;
+    }
+    groups.resize(static_cast<size_t>(count));
+    return std::find(groups.begin(), groups.end(), kioskGroup->gr_gid) != groups.end();
+}
+
+// For a display manager's session set-up script, run as root before the session starts: the kiosk
+// account's processes end and its home is made anew. Any other account is left alone.
+[[noreturn]] void cleanHomeFor(const char *user)
+{
+    Kiosk kiosk;
+    if (!kioskOf(getpwnam(user), kiosk) || !inKioskGroup(kiosk))
+        std::_Exit(0);
+    std::_Exit(clearKiosk(kiosk, systemdRuns(), true) ? 0 : 1);
+}
+
+// The desktop's starter: forked while the launcher is still in the session's scope, so that the
+// desktop runs there too. It waits as root until told, then becomes the kiosk account and runs the
+// desktop with the display's cookie in a new ~/.Xauthority.
+struct DesktopStart
+{
+    Kiosk kiosk;
+    std::string display, number, cookie;
+    std::vector<std::string> environment;
+};
+
+[[noreturn]] void desktopStarter(int go, const DesktopStart &start)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    char byte = 0;
+    ssize_t got;
+    while ((got = read(go, &byte, 1)) < 0 && errno == EINTR) {
+    }
+    if (got != 1)
+        std::_Exit(0);
+    close_range(STDERR_FILENO + 1, ~0U, 0);
+    setsid();
+    if (!becomeKiosk(start.kiosk)) {
+        std::fprintf(stderr, "%s: could not become %s for the desktop\n", Name,
+                     start.kiosk.name.c_str());
+        std::_Exit(1);
+    }
+    if (chdir(start.kiosk.home.c_str()) != 0)
+        std::_Exit(1);
+    std::vector<std::string> environment = start.environment;
+    if (!start.cookie.empty()) {
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        const std::string path = start.kiosk.home + "/.Xauthority";
+        const std::string authority = XServerAccess::authorityFor(host, start.number, start.cookie);
+        const int fd =
+            open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 &&
+            write(fd, authority.data(), authority.size()) == static_cast<ssize_t>(authority.size()))
+            environment.push_back("XAUTHORITY=" + path);
+        if (fd >= 0)
+            close(fd);
+    }
+    std::vector<char *> envp = environmentOf(environment);
+    char programName[] = "timoradesk-desktop";
+    char *argv[] = {programName, nullptr};
+    umask(022);
+    resetSignals();
+    execve(TIMORA_LAUNCH_DESKTOP, argv, envp.data());
+    refuseErrno(TIMORA_LAUNCH_DESKTOP);
+}
+
+// What TimoraDesk says on its socket, a line at a time: "session MINUTES" when an ordinary user's
+// session starts (below zero: without limit), "end" when it is over.
+struct Messages
+{
+    std::string pending;
+
+    // Takes in what was read; calls onLine for every whole line.
+    template<typename OnLine> void take(const char *data, size_t size, OnLine onLine)
+    {
+        pending.append(data, size);
+        size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            onLine(pending.substr(0, end));
+            pending.erase(0, end + 1);
+        }
+        if (pending.size() > 256)
+            pending.clear();
+    }
+};
 
 } // namespace
 
-int main(int argc, char **)
+int main(int argc, char **argv)
 {
     // Nothing is written with the caller's umask, and no signal interrupts the start half done.
     umask(077);
@@ -305,6 +680,7 @@ int main(int argc, char **)
             std::signal(number, SIG_DFL);
     }
 
+    const uid_t callerUid = getuid();
     const gid_t callerGid = getgid();
     if (geteuid() != 0)
         refuse("must be installed setuid root");
@@ -312,15 +688,21 @@ int main(int argc, char **)
     // this process.
     if (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0)
         refuseErrno("setresuid");
+    if (argc == 3 && callerUid == 0 && std::strcmp(argv[1], "--clean-home") == 0)
+        cleanHomeFor(argv[2]);
     if (argc > 1)
         refuse("takes no arguments");
     if (!callerInGroup(callerGid))
         refuse("only members of the group " TIMORA_LAUNCH_GROUP " may start TimoraDesk");
+    Kiosk kiosk;
+    if (callerUid == 0 || !kioskOf(getpwuid(callerUid), kiosk))
+        refuse("the caller must be an ordinary account with a home");
 
     const char *display = getenv("DISPLAY");
     if (!isLocalDisplay(display))
         refuse("DISPLAY must name a local display, :N or :N.S");
     const std::string displayName = display;
+    const std::string number = displayName.substr(1, displayName.find('.') - 1);
 
     const passwd *entry = getpwnam(TIMORA_LAUNCH_ACCOUNT);
     if (!entry || entry->pw_uid == 0 || entry->pw_gid == 0)
@@ -333,39 +715,179 @@ int main(int argc, char **)
     checkHome(account);
     const std::vector<std::string> locale = systemLocale();
 
+    DesktopStart desktop;
+    desktop.kiosk = kiosk;
+    desktop.display = displayName;
+    desktop.number = number;
+    desktop.environment = {"HOME=" + kiosk.home,
+                           "USER=" + kiosk.name,
+                           "LOGNAME=" + kiosk.name,
+                           "SHELL=" + kiosk.shell,
+                           "PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games",
+                           "DISPLAY=" + displayName};
+    desktop.environment.insert(desktop.environment.end(), locale.begin(), locale.end());
+    for (const char *name : DesktopVariables) {
+        const char *value = getenv(name);
+        if (value && std::strlen(value) < 4096 && !std::strchr(value, '\n'))
+            desktop.environment.push_back(std::string(name) + "=" + value);
+    }
+    const char *authority = getenv("XAUTHORITY");
+    const std::string authorityPath =
+        authority && authority[0] == '/' ? std::string(authority) : kiosk.home + "/.Xauthority";
+
     clearenv();
     closeInheritedFiles();
     resetLimits();
+    takeLock();
+
+    // Only the X server of the seat: one that root runs, as the display manager's does.
+    std::string why;
+    const long owner = XServerAccess::serverOwner(number, why);
+    if (owner < 0)
+        refuse(why.c_str());
+    if (owner != 0)
+        refuse("the X server of this display is not root's: TimoraDesk runs only on the display "
+               "manager's");
+    desktop.cookie = XServerAccess::cookieFromAuthority(readAsCaller(kiosk, authorityPath), number);
     if (setsid() < 0 && errno != EPERM)
         refuseErrno("setsid");
 
+    // Nothing of an earlier session of the kiosk account is left, and its home is the skeleton.
+    const bool systemd = systemdRuns();
+    if (!clearKiosk(kiosk, systemd, true))
+        refuse("the kiosk account could not be made ready for a session");
+    // TimoraDesk's account may use the display through the launcher's own connection, which stays
+    // open so that the server keeps that grant (it forgets it when its last client has gone).
+    // (An X server that has just started, or is resetting as its last client went, may not
+    // answer at once: a few tries.)
+    int xConnection = -1;
+    for (int tries = 0; tries < 5 && xConnection < 0; ++tries) {
+        if (tries > 0)
+            sleep(1);
+        xConnection = XServerAccess::grantLocalUser(number, desktop.cookie, accountName, why);
+    }
+    if (xConnection < 0)
+        refuse(why.c_str());
+
+    int go[2];
+    if (pipe2(go, O_CLOEXEC) != 0)
+        refuseErrno("pipe");
+    const pid_t starter = fork();
+    if (starter < 0)
+        refuseErrno("fork");
+    if (starter == 0) {
+        close(go[1]);
+        desktopStarter(go[0], desktop);
+    }
+    close(go[0]);
+    leaveSessionScope(systemd);
+
+    int sockets[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+        refuseErrno("socketpair");
     const pid_t parent = getpid();
     childPid = fork();
     if (childPid < 0)
         refuseErrno("fork");
     if (childPid == 0)
-        becomeAccountAndRun(account, displayName, locale, parent);
+        becomeAccountAndRun(account, displayName, locale, parent, sockets[1]);
+    close(sockets[1]);
 
-    // The parent: forwards the session's end to TimoraDesk and ends with it.
-    struct sigaction forward
-    {};
-    forward.sa_handler = forwardSignal;
-    sigfillset(&forward.sa_mask);
-    for (int number : {SIGTERM, SIGHUP, SIGINT})
-        sigaction(number, &forward, nullptr);
-    for (int number : {SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE})
-        std::signal(number, SIG_IGN);
-    sigset_t forwarded;
-    sigemptyset(&forwarded);
-    for (int number : {SIGTERM, SIGHUP, SIGINT})
-        sigaddset(&forwarded, number);
-    sigprocmask(SIG_UNBLOCK, &forwarded, nullptr);
-
+    // The parent: passes the session's end on to TimoraDesk, starts the desktop when told, keeps
+    // the deadline, and ends with TimoraDesk.
+    for (int ignored : {SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE})
+        std::signal(ignored, SIG_IGN);
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (int watchedSignal : {SIGCHLD, SIGTERM, SIGHUP, SIGINT})
+        sigaddset(&watched, watchedSignal);
+    const int signals = signalfd(-1, &watched, SFD_CLOEXEC);
+    const int deadline = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+    if (signals < 0 || deadline < 0)
+        refuseErrno("signalfd");
+    int socket = sockets[0];
+    int connection = xConnection;
+    bool desktopStarted = false, deadlineSet = false, ended = false;
     int status = 0;
-    while (waitpid(childPid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return Refused;
+    Messages messages;
+    while (!ended) {
+        pollfd waits[4] = {{signals, POLLIN, 0},
+                           {deadline, POLLIN, 0},
+                           {socket, POLLIN, 0},
+                           {connection, POLLIN, 0}};
+        if (poll(waits, 4, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (waits[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (read(signals, &info, sizeof info) == sizeof info &&
+                static_cast<int>(info.ssi_signo) != SIGCHLD)
+                kill(childPid, static_cast<int>(info.ssi_signo));
+            pid_t pid;
+            int childStatus = 0;
+            while ((pid = waitpid(-1, &childStatus, WNOHANG)) > 0) {
+                if (pid == childPid) {
+                    status = childStatus;
+                    ended = true;
+                }
+            }
+        }
+        if (waits[1].revents & POLLIN) {
+            uint64_t expirations = 0;
+            if (read(deadline, &expirations, sizeof expirations) > 0) {
+                std::fprintf(stderr,
+                             "%s: the session's minutes ran out %d s ago and TimoraDesk has not "
+                             "ended it: the launcher ends it, and the rest of the day is "
+                             "forfeited\n",
+                             Name, GraceSeconds);
+                kill(childPid, SIGKILL);
+                KioskCleanup::endProcesses(kiosk.uid, std::string());
+            }
+        }
+        if (waits[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t got = read(socket, buffer, sizeof buffer);
+            if (got <= 0) {
+                close(socket);
+                socket = -1;
+            } else {
+                messages.take(buffer, static_cast<size_t>(got), [&](const std::string &line) {
+                    int minutes = 0;
+                    char rest = 0;
+                    if (std::sscanf(line.c_str(), "session %d%c", &minutes, &rest) == 1) {
+                        if (!desktopStarted) {
+                            desktopStarted = true;
+                            const char start = 'D';
+                            if (write(go[1], &start, 1) != 1)
+                                std::fprintf(stderr, "%s: the desktop could not start\n", Name);
+                        }
+                        if (minutes >= 0 && !deadlineSet && minutes <= 24 * 60) {
+                            deadlineSet = true;
+                            itimerspec when{};
+                            when.it_value.tv_sec = static_cast<time_t>(minutes) * 60 + GraceSeconds;
+                            timerfd_settime(deadline, 0, &when, nullptr);
+                        }
+                    } else if (line == "end") {
+                        KioskCleanup::endProcesses(kiosk.uid, std::string());
+                    }
+                });
+            }
+        }
+        if (waits[3].revents & (POLLIN | POLLHUP | POLLERR)) {
+            // The server sends nothing unasked on this connection; its end is the X session's.
+            char buffer[256];
+            if (read(connection, buffer, sizeof buffer) <= 0) {
+                close(connection);
+                connection = -1;
+            }
+        }
     }
+    close(go[1]);
+    clearKiosk(kiosk, systemd, false);
+    if (connection >= 0)
+        close(connection);
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return 128 + WTERMSIG(status);

@@ -230,6 +230,15 @@ void frmLogon::showEvent(QShowEvent *event)
     if (!m_shownOnce) {
         m_shownOnce = true;
         txtUser->setFocus();
+        // On a kiosk the logon window stands alone, as a display manager's greeter does: no
+        // window manager places it or gives it the keyboard, so it goes to the middle of the
+        // screen and asks for the keyboard focus itself.
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+        activateWindow();
         // The switches come on the moment the first frame is on the screen, not before: turning
         // them on makes the X server, the window manager and this program reload the keyboard
         // map, which would hold up the frame. A window put away or closed meanwhile has set its

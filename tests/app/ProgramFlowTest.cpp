@@ -4,6 +4,7 @@
 #include "admin/frmAdmin.h"
 #include "core/AccountTable.h"
 #include "core/Services.h"
+#include "core/SessionHandover.h"
 #include "logon/frmLogon.h"
 #include "session/frmActive.h"
 #include "tests/support/FakeServices.h"
@@ -75,6 +76,46 @@ TEST_F(BareFlow, WithoutARegistrySystemInformationIsUnavailable)
     flow().about().cmdSysInfo->click();
     EXPECT_EQ(messages.texts(), QStringList{frmAbout::Unavailable});
     EXPECT_TRUE(starter.started.isEmpty());
+}
+
+// What the launcher is told, in order.
+class RecordingHandover : public SessionHandover
+{
+public:
+    void sessionStarted(qint32 minutes) override
+    {
+        told << QStringLiteral("session %1").arg(minutes);
+    }
+    void sessionEnded() override { told << QStringLiteral("end"); }
+    QStringList told;
+};
+
+TEST_F(BareFlow, TheLauncherHearsOfAnOrdinarySessionOnlyAndOfItsEnd)
+{
+    RecordingHandover handover;
+    services.handover = &handover;
+    storeAccount(3, QStringLiteral("FREE"), QStringLiteral("PW"), -1, QString(), -1);
+    logOnAs(QStringLiteral("administrator"), QStringLiteral("boss"));
+    ASSERT_TRUE(flow().hasAdmin());
+    QTest::mouseClick(flow().admin().cmdLogoff, Qt::LeftButton);
+    EXPECT_TRUE(handover.told.isEmpty()) << handover.told.join(u',').toStdString();
+
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    ASSERT_TRUE(flow().hasSession());
+    EXPECT_EQ(handover.told, QStringList{QStringLiteral("session 30")});
+    QTest::mouseClick(flow().session().cmdLogOff, Qt::LeftButton);
+    EXPECT_EQ(handover.told, (QStringList{QStringLiteral("session 30"), QStringLiteral("end")}));
+    EXPECT_EQ(programEnd.ends, 1);
+}
+
+TEST_F(BareFlow, ASessionWithoutLimitIsHandedOverWithoutMinutes)
+{
+    RecordingHandover handover;
+    services.handover = &handover;
+    storeAccount(3, QStringLiteral("FREE"), QStringLiteral("PW"), -1, QString(), -1);
+    logOnAs(QStringLiteral("free"), QStringLiteral("pw"));
+    ASSERT_TRUE(flow().hasSession());
+    EXPECT_EQ(handover.told, QStringList{QStringLiteral("session -1")});
 }
 
 TEST_F(BareFlow, ClosingTheLogonWindowEndsTheProgramOnceWithoutADisabler)

@@ -50,3 +50,30 @@ as() {
 install_launcher() {
     install -o root -g "$test_group" -m 4754 "$1" "$2"
 }
+
+# make_test_tree: the root-owned folder the test builds of the launcher run their programs from
+# (/run/timoratest, see launcher/CMakeLists.txt), empty but for a skeleton of the kiosk's home
+# that holds one file, and a folder that every account may write (drop) for the probes' reports.
+test_tree=/run/timoratest
+make_test_tree() {
+    rm -rf "$test_tree"
+    install -d -o root -g root -m 755 "$test_tree" "$test_tree/kiosk-home"
+    install -d -m 1777 "$test_tree/drop"
+    printf 'kept\n' >"$test_tree/kiosk-home/.kept"
+    chmod 644 "$test_tree/kiosk-home/.kept"
+}
+
+# home_is_skeleton HOME: HOME holds exactly the skeleton's file, the kiosk account's, and nothing
+# else; home_listing shows what it holds.
+home_listing() { (cd "$1" && find . -mindepth 1 | sort | tr '\n' ' '); }
+home_is_skeleton() {
+    [ "$(home_listing "$1")" = "./.kept " ] && [ "$(cat "$1/.kept")" = kept ] &&
+        [ "$(stat -c '%U %a' "$1/.kept")" = "$test_kiosk 644" ] &&
+        [ "$(stat -c '%U %a' "$1")" = "$test_kiosk 700" ]
+}
+
+# live_processes UID: the processes of UID (real or effective user id) that have not ended; a
+# zombie whose parent has not waited for it yet has ended.
+live_processes() {
+    { ps -o pid=,stat= -U "$1"; ps -o pid=,stat= -u "$1"; } | awk '$2 !~ /^Z/ {print $1}' | sort -u
+}

@@ -21,6 +21,9 @@ program=$stage$bindir/timoradesk
 session=$stage$libexecdir/timoradesk/timoradesk-session
 launcher=$stage$libexecdir/timoradesk/timoradesk-launch
 move_accounts=$stage$libexecdir/timoradesk/timoradesk-move-accounts
+desktop=$stage$libexecdir/timoradesk/timoradesk-desktop
+session_setup=$stage$libexecdir/timoradesk/timoradesk-session-setup
+sysctl_file=$stage/etc/sysctl.d/99-timoradesk.conf
 xsession=$stage$datadir/xsessions/timoradesk.desktop
 xsession_hook=$stage/etc/X11/Xsession.d/38timoradesk
 polkit_rule=$stage$datadir/polkit-1/rules.d/60-timoradesk.rules
@@ -33,10 +36,10 @@ doc=$stage$datadir/doc/timoradesk
 
 expect_mode "$program" 755
 # The launcher is installed plain; the package's postinst makes it setuid for the kiosk group.
-for f in "$session" "$launcher" "$move_accounts"; do
+for f in "$session" "$launcher" "$move_accounts" "$desktop" "$session_setup"; do
     expect_mode "$f" 755
 done
-for f in "$xsession" "$xsession_hook" "$polkit_rule" "$openbox" "$manpage" "$registry" "$svg" "$png" \
+for f in "$sysctl_file" "$xsession" "$xsession_hook" "$polkit_rule" "$openbox" "$manpage" "$registry" "$svg" "$png" \
     "$doc/copyright" "$doc/changelog.gz"; do
     expect_mode "$f" 644
 done
@@ -97,9 +100,16 @@ if [ -f "$xsession_hook" ]; then
         fail "$xsession_hook runs after ~/.xsessionrc is read"
 fi
 if [ -f "$session" ]; then
-    expect_line "$session" 'account="_timoradesk"'
-    expect_line "$session" 'exec "$launcher"'
+    # It starts nothing but the launcher beside it: no desktop before a logon.
+    expect_line "$session" 'exec "$here/timoradesk-launch"'
+    grep -qE 'openbox|lxpanel|pcmanfm|xhost|dbus-launch' "$session" &&
+        fail "the session script starts something before the launcher"
 fi
+[ -f "$desktop" ] && expect_line "$desktop" "openbox_config=\"$datadir/timoradesk/openbox/rc.xml\""
+[ -f "$session_setup" ] &&
+    expect_line "$session_setup" "exec $libexecdir/timoradesk/timoradesk-launch --clean-home \"\$USER\""
+[ -f "$sysctl_file" ] && expect_line "$sysctl_file" 'kernel.sysrq = 0'
+
 
 # The polkit rule, run with a stand-in for polkit: it grants the system account restart,
 # power-off and the logon window's inhibitors, and nothing to anyone else.

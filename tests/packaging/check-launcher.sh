@@ -5,26 +5,42 @@
 # files, signal state, umask or limits reaches the program but a valid local DISPLAY; the
 # system account's home must be its own; the program and the launcher are out of the caller's
 # reach for signals and ptrace, also when signals arrive while it switches accounts; the launcher
-# ends with the program's status and passes the session's end on to it.
+# ends with the program's status and passes the session's end on to it. It serves only an X
+# server of root's, one at a time, and refuses limits it cannot reset. Told of a session, it
+# starts the desktop (desktop-probe.sh) as the caller, ends a session that outlasts its minutes,
+# and afterwards ends every process of the caller and makes its home the skeleton again.
 # Usage: check-launcher.sh LAUNCHER LOCALE_FILE PTRACE_ATTACH
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
+. "$(dirname "$0")/../../scripts/lib.sh"
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create test accounts"; exit 77; }
 built=$1 locale_file=$2 ptrace_attach=$3
 
 work=$(mktemp -d /tmp/timoratest-launch.XXXXXX)
 chmod 755 "$work"
 . "$(dirname "$0")/accounts.sh"
+own_x=
 cleanup() {
+    [ -n "$own_x" ] && kill "$own_x" 2>/dev/null
     remove_test_accounts
     rm -f "$locale_file"
-    rm -rf "$work"
+    rm -rf "$work" "$test_tree"
 }
-trap cleanup EXIT
+on_exit cleanup
 create_test_accounts || { echo "FAIL: could not create the test accounts" >&2; exit 1; }
+kiosk_uid=$(id -u "$test_kiosk")
 
 launcher=$work/timoradesk-launch
 install_launcher "$built" "$launcher"
+# What the test launcher runs, in the root-owned folder it was built for; a skeleton of one file.
+make_test_tree
+install -m 755 "$(dirname "$0")/launch-probe.sh" "$test_tree/launch-probe.sh"
+install -m 755 "$(dirname "$0")/desktop-probe.sh" "$test_tree/desktop-probe.sh"
+install -m 755 "$ptrace_attach" "$test_tree/"
+ptrace_attach=$test_tree/$(basename "$ptrace_attach")
+# The display manager's X server: root's.
+start_x_server Xvfb -screen 0 640x480x24 -nolisten tcp || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
+x=$XDISPLAY
 # The machine's locale as /etc/default/locale gives it; a line with shell in it is dropped.
 printf 'LANG=de_DE.UTF-8\nLC_TIME="en_GB.UTF-8"\nLC_PAPER=$(touch /tmp/x)\nFOO=bar\n' >"$locale_file"
 chmod 644 "$locale_file"
@@ -38,30 +54,32 @@ launch() {
     local user=$1
     shift
     rm -f "$probe"
-    output=$(as "$user" env -i "$@" "$launcher" 2>&1)
+    # (A launcher that should have refused may run a program that sleeps: it is ended.)
+    output=$(timeout 30 setpriv --reuid="$user" --regid="$user" --init-groups -- \
+        env -i "$@" "$launcher" 2>&1)
     status=$?
 }
 probe_ran() { [ -f "$probe" ]; }
 probe_line() { grep -E "$1" "$probe"; }
 
 # --- Who may start it.
-launch "$test_kiosk" DISPLAY=:5
+launch "$test_kiosk" DISPLAY=$x
 [ "$status" -eq 0 ] || fail "the kiosk account could not start the launcher ($status): $output"
 probe_ran || fail "the launcher did not run the program for the kiosk account"
 
-launch "$test_other" DISPLAY=:5
+launch "$test_other" DISPLAY=$x
 [ "$status" -eq 126 ] && [[ $output == *"Permission denied"* ]] ||
     fail "an account outside the group ran the launcher ($status): $output"
 probe_ran && fail "the program ran for an account outside the group"
 # The same with the file's permissions out of the way: the launcher checks the group itself.
 chmod 4755 "$launcher"
-launch "$test_other" DISPLAY=:5
+launch "$test_other" DISPLAY=$x
 [ "$status" -eq 126 ] && [[ $output == *"only members of the group $test_group"* ]] ||
     fail "the launcher itself let in an account outside the group ($status): $output"
 probe_ran && fail "the program ran for an account outside the group (mode 4755)"
 chmod 4754 "$launcher"
 
-output=$(as "$test_kiosk" env -i DISPLAY=:5 "$launcher" --help 2>&1)
+output=$(as "$test_kiosk" env -i DISPLAY=$x "$launcher" --help 2>&1)
 [[ $output == *"takes no arguments"* ]] || fail "the launcher accepted arguments: $output"
 
 # --- DISPLAY: only a local display passes.
@@ -75,7 +93,13 @@ done
 launch "$test_kiosk"
 { [ "$status" -eq 126 ] && [[ $output == *"DISPLAY must name a local display"* ]]; } ||
     fail "a missing DISPLAY was accepted ($status): $output"
-for good in ":0" ":99.1" ":1234.12"; do
+# A well-formed display without an X server of root's.
+for none in ":1234" ":1234.12"; do
+    launch "$test_kiosk" "DISPLAY=$none"
+    { [ "$status" -eq 126 ] && ! probe_ran && [[ $output == *"no X server"* ]]; } ||
+        fail "DISPLAY '$none' without a server was accepted ($status): $output"
+done
+for good in "$x" "$x.0"; do
     launch "$test_kiosk" "DISPLAY=$good"
     probe_ran && probe_line "^DISPLAY=$good\$" >/dev/null ||
         fail "DISPLAY '$good' was refused or changed ($status): $output"
@@ -113,7 +137,7 @@ nofile=$(awk '/^Max open files/ {print $4}' /proc/1/limits)
 echo 9 >"$home/probe.exit"
 chown "$test_svc:" "$home/probe.exit"
 rm -f "$probe"
-output=$(as "$test_kiosk" env -i DISPLAY=:7 LD_PRELOAD="$evil/preload.so" \
+output=$(as "$test_kiosk" env -i DISPLAY=$x LD_PRELOAD="$evil/preload.so" \
     LD_LIBRARY_PATH="$evil" PATH="$evil/bin:/usr/bin:/bin" HOME="$evil" SHELL="$evil/bin/sh" \
     XDG_CONFIG_HOME="$evil/config" XDG_RUNTIME_DIR="$evil" XDG_DATA_DIRS="$evil" \
     XDG_CONFIG_DIRS="$evil" QT_PLUGIN_PATH="$evil/plugins" QT_QPA_PLATFORM=offscreen \
@@ -131,10 +155,10 @@ rm -f "$home/probe.exit"
 if probe_ran; then
     environment=$(sed -n '/^--- environment/,$p' "$probe" | tail -n +2 | cut -d= -f1 | sort | tr '\n' ' ')
     # (PWD is the probe's shell's own.)
-    [ "$environment" = "DISPLAY HOME LANG LC_TIME LOGNAME PATH PWD SHELL USER XDG_RUNTIME_DIR " ] ||
+    [ "$environment" = "DISPLAY HOME LANG LC_TIME LOGNAME PATH PWD SHELL TIMORA_LAUNCHER_FD USER XDG_RUNTIME_DIR " ] ||
         fail "the program got the environment: $environment"
     for line in "^HOME=$home\$" "^USER=$test_svc\$" "^LOGNAME=$test_svc\$" \
-        '^PATH=/usr/local/bin:/usr/bin:/bin$' '^SHELL=/bin/sh$' '^DISPLAY=:7$' \
+        '^PATH=/usr/local/bin:/usr/bin:/bin$' '^SHELL=/bin/sh$' "^DISPLAY=$x\$" \
         "^XDG_RUNTIME_DIR=$home/.runtime\$" '^LANG=de_DE.UTF-8$' '^LC_TIME=en_GB.UTF-8$' \
         "^uid=$svc_uid gid=$svc_gid groups=$svc_gid\$" "^pwd=$home\$" '^umask=0077$' '^core=0$' \
         "^nofile=$nofile\$" \
@@ -163,16 +187,16 @@ rm -f /tmp/timoratest-preloaded-*
 
 # --- The system account's home must be its own and closed.
 chmod 750 "$home"
-launch "$test_kiosk" DISPLAY=:5
+launch "$test_kiosk" DISPLAY=$x
 { [ "$status" -eq 126 ] && ! probe_ran && [[ $output == *"mode 0700"* ]]; } ||
     fail "a home of mode 750 was accepted ($status): $output"
 chmod 700 "$home"
 chown "$test_kiosk" "$home"
-launch "$test_kiosk" DISPLAY=:5
+launch "$test_kiosk" DISPLAY=$x
 { [ "$status" -eq 126 ] && ! probe_ran; } || fail "a home of another account was accepted ($status)"
 chown "$test_svc" "$home"
 mv "$home" "$work/svc-home.real" && ln -s "$work/svc-home.real" "$home"
-launch "$test_kiosk" DISPLAY=:5
+launch "$test_kiosk" DISPLAY=$x
 { [ "$status" -eq 126 ] && [ ! -f "$work/svc-home.real/probe.out" ]; } ||
     fail "a home that is a symbolic link was accepted ($status)"
 rm "$home" && mv "$work/svc-home.real" "$home"
@@ -182,10 +206,10 @@ start_sleeping() {
     as "$test_svc" touch "$home/probe.sleep"
     rm -f "$probe"
     setpriv --reuid="$test_kiosk" --regid="$test_kiosk" --init-groups -- \
-        env -i DISPLAY=:5 "$launcher" >/dev/null 2>&1 &
+        env -i DISPLAY=$x "$launcher" >/dev/null 2>&1 &
     launcher_pid=$!
     wait_for 10 probe_ran || fail "the program did not start"
-    program_pid=$(pgrep -P "$launcher_pid")
+    program_pid=$(pgrep -P "$launcher_pid" -U "$svc_uid")
 }
 start_sleeping
 if [ -n "$program_pid" ]; then
@@ -223,18 +247,18 @@ as "$test_svc" rm -f "$home/probe.sleep"
 # whatever lands, the program never runs as anything but the system account, and once it runs
 # the caller can no longer signal it or its launcher.
 as "$test_svc" touch "$home/probe.sleep"
-pidfile=$work/kiosk-home/launcher.pid
+pidfile=$test_tree/drop/launcher.pid
 killed_early=0 switched=0
 for round in $(seq 1 25); do
     rm -f "$probe" "$pidfile"
     as "$test_kiosk" sh -c '
-        env -i DISPLAY=:5 "$1" >/dev/null 2>&1 &
+        env -i DISPLAY="$4" "$1" >/dev/null 2>&1 &
         pid=$!
         echo $pid >"$3"
         i=0
         while [ $i -lt "$2" ]; do i=$((i + 1)); done
         for s in STOP CONT TERM HUP INT USR1 KILL; do kill -s $s $pid 2>/dev/null; done' \
-        sh "$launcher" "$((round * round * 20))" "$pidfile"
+        sh "$launcher" "$((round * round * 20))" "$pidfile" "$x"
     pid=$(cat "$pidfile")
     sleep 0.3
     if ! gone "$pid"; then
@@ -258,5 +282,118 @@ for round in $(seq 1 25); do
 done
 echo "signal rounds: $killed_early ended before the switch, $switched switched and kept running"
 as "$test_svc" rm -f "$home/probe.sleep"
+
+# --- Limits it cannot reset: a hard limit on open files cut to 64. Where root may raise limits,
+# the program gets the system's; where it may not (a container), the launcher refuses.
+output=$(as "$test_kiosk" env -i DISPLAY=$x /usr/bin/prlimit --nofile=64:64 "$launcher" 2>&1)
+status=$?
+if (( ($(awk '/^CapEff/ {print "0x" $2}' /proc/self/status) >> 24) & 1 )); then
+    [ "$status" -eq 0 ] && probe_line "^nofile=$(awk '/^Max open files/ {print $4}' /proc/1/limits)\$" >/dev/null ||
+        fail "a cut limit on open files was not reset ($status): $output"
+else
+    { [ "$status" -eq 126 ] && [[ $output == *"cannot reset the caller's resource limit"* ]]; } ||
+        fail "a limit that could not be reset was accepted ($status): $output"
+fi
+
+# --- One at a time, and only on an X server of root's.
+start_sleeping
+if [ -n "$program_pid" ]; then
+    launch "$test_kiosk" DISPLAY=$x
+    { [ "$status" -eq 126 ] && [[ $output == *"TimoraDesk runs already on this computer"* ]]; } ||
+        fail "a second launcher ran beside the first ($status): $output"
+    gone "$program_pid" && fail "a second launcher ended the first one's program"
+    kill -TERM "$launcher_pid"
+    wait "$launcher_pid"
+fi
+own_display=
+for n in $(seq 140 160); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { own_display=:$n; break; }
+done
+as "$test_kiosk" Xvfb "$own_display" -nolisten tcp -ac >/dev/null 2>&1 &
+own_x=$!
+wait_for 10 test -S "/tmp/.X11-unix/X${own_display#:}" || fail "the kiosk account's Xvfb did not start"
+launch "$test_kiosk" "DISPLAY=$own_display"
+{ [ "$status" -eq 126 ] && ! probe_ran && [[ $output == *"not root's"* ]]; } ||
+    fail "the launcher ran on an X server of the kiosk account's ($status): $output"
+kill "$own_x" 2>/dev/null
+wait "$own_x" 2>/dev/null
+own_x=
+
+# --- A session: what the kiosk account left ends and its home is the skeleton before the
+# program starts; told of a session, the launcher starts the desktop as the kiosk account; a
+# session of 0 minutes that the program does not end is ended by the launcher a few seconds
+# later; then nothing of the kiosk account is left, and its home is the skeleton again.
+kiosk_home=$work/kiosk-home
+as "$test_kiosk" sh -c "mkdir -p '$kiosk_home/.config/autostart' && echo planted >'$kiosk_home/.config/autostart/spy.desktop' && echo x >'$kiosk_home/.xsessionrc'"
+as "$test_kiosk" sh -c 'nohup sleep 1000 >/dev/null 2>&1 &'
+as "$test_kiosk" sh -c 'echo left >/tmp/timoratest-left-by-kiosk'
+leftover=$(pgrep -U "$kiosk_uid" -x sleep)
+[ -n "$leftover" ] || fail "the kiosk account's leftover process did not start"
+rm -f "$test_tree/drop/desktop.out"
+as "$test_svc" touch "$home/probe.sleep"
+as "$test_svc" sh -c "echo 'session 0' >'$home/probe.session'"
+rm -f "$probe"
+started=$SECONDS
+setpriv --reuid="$test_kiosk" --regid="$test_kiosk" --init-groups -- \
+    env -i DISPLAY=$x XDG_SESSION_ID=7 EVIL=1 "$launcher" >"$work/session.log" 2>&1 &
+launcher_pid=$!
+wait_for 10 probe_ran || fail "the program did not start for the session"
+[ -z "$leftover" ] || gone "$leftover" || fail "a process of an earlier session survived the start"
+[ -e /tmp/timoratest-left-by-kiosk ] && fail "a file of the kiosk account's in /tmp survived the start"
+home_is_skeleton "$kiosk_home" || [ "$(home_listing "$kiosk_home")" = "./.Xauthority ./.kept " ] ||
+    fail "the home was not made anew at the start: $(home_listing "$kiosk_home")"
+if wait_for 10 test -f "$test_tree/drop/desktop.out"; then
+    desktop=$(cat "$test_tree/drop/desktop.out")
+    kiosk_gid=$(id -g "$test_kiosk") launch_gid=$(getent group "$test_group" | cut -d: -f3)
+    for needle in "uid=$kiosk_uid gid=$kiosk_gid" "$launch_gid" "pwd=$kiosk_home" \
+        "HOME=$kiosk_home" "DISPLAY=$x" "USER=$test_kiosk" "XDG_SESSION_ID=7"; do
+        expect_text "$desktop" "$needle" "the desktop's report"
+    done
+    grep -q '^EVIL=' <<<"$desktop" && fail "the caller's environment reached the desktop"
+else
+    fail "told of a session, the launcher started no desktop: $(cat "$work/session.log")"
+fi
+desktop_pid=$(pgrep -U "$kiosk_uid" -x sleep)
+[ -n "$desktop_pid" ] || fail "the desktop does not run as the kiosk account"
+if wait_for 15 gone "$launcher_pid"; then
+    wait "$launcher_pid"
+    status=$?
+    elapsed=$((SECONDS - started))
+    echo "a session of 0 minutes that the program did not end lasted $elapsed s"
+    [ "$status" -eq 137 ] || fail "the launcher that ended the session ended with $status"
+    [ "$elapsed" -ge 4 ] || fail "the launcher ended the session after $elapsed s, before its grace"
+    grep -q "ran out .* the launcher ends it" "$work/session.log" ||
+        fail "the launcher did not say it ended the session: $(cat "$work/session.log")"
+else
+    fail "the launcher did not end a session past its minutes"
+    kill -KILL "$launcher_pid"
+fi
+[ -z "$(live_processes "$kiosk_uid")" ] || fail "processes of the kiosk account outlived the session: $(pgrep -a -U "$kiosk_uid")"
+home_is_skeleton "$kiosk_home" || fail "the home is not the skeleton after the session: $(home_listing "$kiosk_home")"
+as "$test_svc" rm -f "$home/probe.sleep" "$home/probe.session"
+
+# --- A session without limit has no deadline: still running well past the grace.
+as "$test_svc" touch "$home/probe.sleep"
+as "$test_svc" sh -c "echo 'session -1' >'$home/probe.session'"
+start_sleeping
+if [ -n "$program_pid" ]; then
+    sleep 8
+    gone "$program_pid" && fail "the launcher ended a session without limit"
+    kill -TERM "$launcher_pid"
+    wait "$launcher_pid"
+fi
+as "$test_svc" rm -f "$home/probe.sleep" "$home/probe.session"
+
+# --- For the display manager's session set-up (root only): the kiosk account's home is made anew
+# and its processes end; an account outside the launch group is left alone.
+as "$test_kiosk" sh -c "echo x >'$kiosk_home/.gtkrc-2.0'; nohup sleep 1000 >/dev/null 2>&1 &"
+as "$test_other" sh -c "echo mine >'$work/other-home/keep'"
+"$launcher" --clean-home "$test_other" || fail "--clean-home failed for an account outside the group"
+[ -f "$work/other-home/keep" ] || fail "--clean-home touched the home of an account outside the group"
+"$launcher" --clean-home "$test_kiosk" || fail "--clean-home failed for the kiosk account"
+home_is_skeleton "$kiosk_home" || fail "--clean-home left: $(home_listing "$kiosk_home")"
+[ -z "$(live_processes "$kiosk_uid")" ] || fail "--clean-home left processes of the kiosk account: $(pgrep -a -U "$kiosk_uid")"
+output=$(as "$test_kiosk" env -i DISPLAY=$x "$launcher" --clean-home "$test_other" 2>&1)
+[[ $output == *"takes no arguments"* ]] || fail "--clean-home was taken from the kiosk account: $output"
 
 finish

@@ -34,19 +34,24 @@ field() { dpkg-deb -f "$deb" "$1"; }
 package_names() { field "$1" | tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/^ +//; s/ +$//' | sed '/^$/d'; }
 depends=$(package_names Depends)
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins \
-    libxcb1 libxcb-ewmh2 libxcb-icccm4 libpq5 adduser passwd x11-xserver-utils; do
+    libxcb1 libxcb-ewmh2 libxcb-icccm4 libpq5 adduser passwd; do
     grep -qx -- "$p" <<<"$depends" || fail "Depends lacks $p: $(field Depends)"
 done
 grep -qx 'libasan.*\|libubsan.*' <<<"$depends" && fail "the package holds a sanitizer build"
 recommends=$(package_names Recommends)
-for p in hardinfo trayer openbox lxpanel pcmanfm polkitd; do
+for p in trayer openbox lxpanel pcmanfm polkitd; do
     grep -qx -- "$p" <<<"$recommends" || fail "Recommends lacks $p: $(field Recommends)"
 done
+# On a kiosk System Information is unavailable: hardinfo is only suggested.
+grep -qx hardinfo <<<"$recommends" && fail "Recommends holds hardinfo, which a kiosk never starts"
+[ "$(field Suggests)" = hardinfo ] || fail "Suggests: $(field Suggests)"
 grep -qx -- "hardinfo\|trayer\|openbox" <<<"$depends" && fail "Depends holds a program that is only recommended"
 dpkg-deb -I "$deb" conffiles | grep -qx '/etc/xdg/TimoraV2/registry.ini' ||
     fail "the registry is not a conffile"
 dpkg-deb -I "$deb" conffiles | grep -qx '/etc/X11/Xsession.d/38timoradesk' ||
     fail "the Xsession hook is not a conffile"
+dpkg-deb -I "$deb" conffiles | grep -qx '/etc/sysctl.d/99-timoradesk.conf' ||
+    fail "the SysRq setting is not a conffile"
 
 # The maintainer scripts: the system account with its closed home, the kiosk group, the
 # launcher setuid root for that group alone; a purge keeps the accounts.
@@ -54,7 +59,8 @@ postinst=$(dpkg-deb -I "$deb" postinst)
 for needle in 'account=_timoradesk' 'group=timoradesk-kiosk' 'home=/var/lib/timoradesk' \
     'adduser --system' 'addgroup --system' 'chmod 0700 "$home"' \
     'dpkg-statoverride --update --add root "$group" 4754 "$launcher"' \
-    'launcher=/usr/libexec/timoradesk/timoradesk-launch'; do
+    'launcher=/usr/libexec/timoradesk/timoradesk-launch' 'mkdir -p -m 0755 /etc/timoradesk/kiosk-home' \
+    'sysctl -q -p /etc/sysctl.d/99-timoradesk.conf'; do
     expect_text "$postinst" "$needle" "postinst"
 done
 postrm=$(dpkg-deb -I "$deb" postrm)
@@ -71,9 +77,11 @@ expect_entry -rwxr-xr-x usr/bin/timoradesk
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-session
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-launch
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-move-accounts
+expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-desktop
+expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-session-setup
 for f in usr/share/xsessions/timoradesk.desktop etc/X11/Xsession.d/38timoradesk \
     usr/share/polkit-1/rules.d/60-timoradesk.rules \
-    usr/share/timoradesk/openbox/rc.xml etc/xdg/TimoraV2/registry.ini \
+    usr/share/timoradesk/openbox/rc.xml etc/xdg/TimoraV2/registry.ini etc/sysctl.d/99-timoradesk.conf \
     usr/share/man/man1/timoradesk.1.gz usr/share/icons/hicolor/scalable/apps/timoradesk.svg \
     usr/share/icons/hicolor/48x48/apps/timoradesk.png usr/share/doc/timoradesk/copyright \
     usr/share/doc/timoradesk/changelog.gz; do
@@ -105,6 +113,15 @@ for text in /usr/bin/timoradesk _timoradesk timoradesk-kiosk /etc/default/locale
 done
 LC_ALL=C grep -qa 'ASAN_OPTIONS\|__asan' "$launcher" && fail "the launcher holds a sanitizer or test setting"
 holds "$program" 'shut-down requested' && fail "the executable is the simulated power build"
+grep -qx 'kernel.sysrq = 0' "$work/root/etc/sysctl.d/99-timoradesk.conf" ||
+    fail "the package does not turn the SysRq keys off"
+grep -qx 'exec /usr/libexec/timoradesk/timoradesk-launch --clean-home "$USER"' \
+    "$work/root/usr/libexec/timoradesk/timoradesk-session-setup" || fail "the session set-up script runs something else"
+grep -qx 'openbox_config="/usr/share/timoradesk/openbox/rc.xml"' \
+    "$work/root/usr/libexec/timoradesk/timoradesk-desktop" || fail "the desktop script names other openbox settings"
+for text in /usr/libexec/timoradesk/timoradesk-desktop /etc/timoradesk/kiosk-home /run/timoradesk/launch.lock; do
+    LC_ALL=C grep -qaF -- "$text" "$launcher" || fail "the launcher does not name $text"
+done
 grep -qx "Exec=/usr/libexec/timoradesk/timoradesk-session" \
     "$work/root/usr/share/xsessions/timoradesk.desktop" || fail "the X session runs something else"
 

@@ -2,26 +2,33 @@
 # The X session "TimoraDesk" on a kiosk, for real (run as root): throw-away accounts play the
 # kiosk account and TimoraDesk's system account; the session script and the launcher (the test
 # build of TimoraDesk, restart and shut-down simulated) lie in a root-owned tree as the package
-# installs them, with the shipped window-manager settings; an X server with a cookie stands in
-# for the display manager's, which also ends the X server when the session ends.
+# installs them, with the desktop script and the shipped window-manager settings; an X server
+# with a cookie stands in for the display manager's, which starts the session through the steps
+# of /etc/X11/Xsession (the package's hook, then the account's ~/.xsessionrc) and also ends the X
+# server when the session ends.
 #
-# Three sessions, one after another:
-#  1. The desktop and its panel are there under "System Logon"; the kiosk account cannot read or
-#     write the settings, nor signal or trace TimoraDesk; the guard closes a program started from
-#     the panel and leaves the desktop alone; clicks reach the logon window, the About window and
-#     the session window; Log Off ends the X session.
-#  2. After a logon the desktop is usable (a program started from the panel stays); xkill on the
-#     session window ends the X session.
+# Four sessions, one after another:
+#  1. "System Logon" stands alone: no window manager, no desktop, no process of the kiosk
+#     account; it has the keyboard; the kiosk account cannot read or write the settings, nor
+#     signal or trace TimoraDesk; About works and System Information is unavailable. After a
+#     logon the desktop and its panel come, as the kiosk account; the session window works
+#     (password box, tray); the kiosk account plants a GTK module, an autostart entry, a
+#     ~/.xsessionrc, a user unit and a program of its own; Log Off ends the X session, every
+#     process of the kiosk account and leaves the home as the skeleton.
+#  2. None of what was planted runs, before or after the logon; a program started from the
+#     panel stays; a second launcher is refused; xkill on the session window ends the X session.
 #  3. The killed session forfeited the day: the same account is refused; root kills TimoraDesk
 #     and the X session ends with its status.
-# Usage: check-session.sh STAGING DATADIR SESSION LAUNCHER LOCALE_FILE PTRACE_ATTACH
-#            MOVE_ACCOUNTS_TEMPLATE
+#  4. A 1-minute session while a program of the kiosk account holds the X server's grab through
+#     its last minute ends within a few seconds of that minute.
+# Usage: check-session.sh STAGING DATADIR KIOSK_SCRIPTS LAUNCHER LOCALE_FILE PTRACE_ATTACH
+#            MOVE_ACCOUNTS_TEMPLATE PROGRAM GRAB_SERVER
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
 . "$(dirname "$0")/../../scripts/lib.sh"
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create test accounts"; exit 77; }
-stage=$1 datadir=$2 session_script=$3 built_launcher=$4 locale_file=$5 ptrace_attach=$6
-move_template=$7
+stage=$1 datadir=$2 kiosk_scripts=$3 built_launcher=$4 locale_file=$5 ptrace_attach=$6
+move_template=$7 built_program=$8 grab_server=$9
 
 work=$(mktemp -d /tmp/timoratest-session.XXXXXX)
 chmod 755 "$work"
@@ -32,20 +39,38 @@ cleanup() {
     [ -n "$session_pid" ] && kill -9 "$session_pid" 2>/dev/null
     remove_test_accounts
     rm -f "$locale_file"
-    [ -n "${TIMORA_KEEP_WORK:-}" ] || rm -rf "$work"
+    [ -n "${TIMORA_KEEP_WORK:-}" ] || rm -rf "$work" "$test_tree"
 }
 on_exit cleanup
 create_test_accounts || { echo "FAIL: could not create the test accounts" >&2; exit 1; }
-svc_uid=$(id -u "$test_svc")
+svc_uid=$(id -u "$test_svc") kiosk_uid=$(id -u "$test_kiosk")
 svc_home=$work/svc-home kiosk_home=$work/kiosk-home
 
-# The installed tree: session script and setuid launcher side by side, the shipped openbox
-# settings where the script looks for them.
+# The installed tree: session script and setuid launcher side by side, the package's Xsession
+# hook. What the test launcher runs (TimoraDesk, the desktop script with the shipped openbox
+# settings, the home skeleton) lies in its root-owned folder, wherever this build tree lies.
 tree=$work/root
-install -d -m 755 "$tree/libexec/timoradesk" "$tree/share/timoradesk/openbox"
-install -m 755 "$session_script" "$tree/libexec/timoradesk/timoradesk-session"
+install -d -m 755 "$tree/libexec/timoradesk" "$tree/Xsession.d"
+install -m 755 "$kiosk_scripts/timoradesk-session" "$tree/libexec/timoradesk/timoradesk-session"
 install_launcher "$built_launcher" "$tree/libexec/timoradesk/timoradesk-launch"
-install -m 644 "$stage$datadir/timoradesk/openbox/rc.xml" "$tree/share/timoradesk/openbox/rc.xml"
+sed "s|@TIMORA_SESSION_SCRIPT@|$tree/libexec/timoradesk/timoradesk-session|" \
+    "$(dirname "$0")/../../packaging/xsession-timoradesk.in" >"$tree/Xsession.d/38timoradesk"
+# /etc/X11/Xsession's part: the hooks in order, then (for other sessions) the account's own file.
+cat >"$tree/Xsession" <<XSESSION
+STARTUP=\$1
+. "$tree/Xsession.d/38timoradesk"
+[ -r "\$HOME/.xsessionrc" ] && . "\$HOME/.xsessionrc"
+exec "\$STARTUP"
+XSESSION
+make_test_tree
+install -m 755 "$built_program" "$test_tree/timoradesk"
+install -m 755 "$kiosk_scripts/timoradesk-desktop" "$test_tree/timoradesk-desktop"
+install -m 644 "$stage$datadir/timoradesk/openbox/rc.xml" "$test_tree/openbox-rc.xml"
+# The test's own programs that the kiosk account runs, where it can reach them.
+install -m 755 "$ptrace_attach" "$grab_server" "$test_tree/"
+ptrace_attach=$test_tree/$(basename "$ptrace_attach") grab_server=$test_tree/$(basename "$grab_server")
+# Where the kiosk account's planted programs would leave their mark.
+markers=$test_tree/drop
 printf 'LANG=C.UTF-8\n' >"$locale_file"
 chmod 644 "$locale_file"
 
@@ -53,7 +78,8 @@ chmod 644 "$locale_file"
 # says: ADMINISTRATOR and PUPIL (password SECRET, 60 minutes a day).
 old=$kiosk_home/.config/TimoraV2/TimoraV2.ini
 as "$test_kiosk" mkdir -p -m 700 "$kiosk_home/.config/TimoraV2"
-write_settings - "ADMINISTRATOR ADMINPW -1 01/01/1998 -1" "PUPIL SECRET 60 01/01/1998 60" |
+write_settings - "ADMINISTRATOR ADMINPW -1 01/01/1998 -1" "PUPIL SECRET 60 01/01/1998 60" \
+    "BRIEF BRIEF 1 01/01/1998 1" |
     as "$test_kiosk" sh -c "umask 077; cat >'$old'" || fail "could not write $old"
 settings=$svc_home/.config/TimoraV2/TimoraV2.ini
 move_accounts=$tree/libexec/timoradesk/timoradesk-move-accounts
@@ -129,6 +155,24 @@ region_hash() {
 }
 shot() { [ -n "${TIMORA_SCREENSHOTS:-}" ] && import -window root "$TIMORA_SCREENSHOTS/$1.png"; }
 
+# kiosk_processes: what runs as the kiosk account (real or effective user id).
+kiosk_processes() { live_processes "$kiosk_uid"; }
+# expect_alone NAME: while the logon window waits, nothing but TimoraDesk is on the display.
+expect_alone() {
+    local w pid
+    xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' &&
+        fail "session $1: a window manager runs while System Logon waits"
+    [ -z "$(kiosk_processes)" ] ||
+        fail "session $1: the kiosk account runs $(ps -o comm= -p "$(kiosk_processes | tr '\n' ',' | sed 's/,$//')" | tr '\n' ' ') while System Logon waits"
+    for w in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
+        pid=$(xprop -id "$w" _NET_WM_PID 2>/dev/null | grep -o '[0-9]*$')
+        [ -z "$pid" ] || [ "$pid" = "$program" ] ||
+            fail "session $1: a window of process $pid ($(ps -o comm= -p "$pid")) is on the display"
+    done
+}
+# desktop_up: the desktop and its panel are on the screen.
+desktop_up() { window_of_type DESKTOP && window_of_type DOCK; }
+
 # start_session NAME: an X server that wants a cookie, and on it the kiosk account's session as a
 # display manager starts it (with the kiosk's cookie, its home, a plain environment). Sets logon
 # and program (TimoraDesk's process).
@@ -147,7 +191,7 @@ start_session() {
     setpriv --reuid="$test_kiosk" --regid="$test_kiosk" --init-groups -- env -i -C "$kiosk_home" \
         DISPLAY="$DISPLAY" XAUTHORITY="$kiosk_home/.Xauthority" HOME="$kiosk_home" \
         USER="$test_kiosk" LOGNAME="$test_kiosk" PATH=/usr/local/bin:/usr/bin:/bin \
-        sh "$tree/libexec/timoradesk/timoradesk-session" >"$work/session-$1.log" 2>&1 &
+        sh "$tree/Xsession" "$tree/libexec/timoradesk/timoradesk-session" >"$work/session-$1.log" 2>&1 &
     session_pid=$!
     logon=
     find_logon() { logon=$(visible_window 'System Logon') && [ -n "$logon" ]; }
@@ -189,6 +233,40 @@ logon_menu_height() {
     echo $((HEIGHT - 213))
 }
 
+# plant: what a kiosk user who runs programs leaves for the next session: a GTK module named in
+# ~/.gtkrc-2.0, an autostart entry, a ~/.xsessionrc, a user unit, links to root's files and a
+# program that keeps running. Each would leave a mark in $markers.
+spy_module=$work/libspy.so
+printf '#include <stdio.h>\n__attribute__((constructor)) static void spy(void) { FILE *f = fopen("%s/gtk-module", "w"); if (f) fclose(f); }\n' \
+    "$markers" >"$work/spy.c"
+gcc -shared -fPIC -o "$spy_module" "$work/spy.c" || fail "could not build the spy module"
+chmod 755 "$spy_module"
+plant() {
+    as "$test_kiosk" sh -c '
+        home=$1 markers=$2 module=$3
+        echo "gtk-modules = \"$module\"" >"$home/.gtkrc-2.0"
+        mkdir -p "$home/.config/autostart" "$home/.config/systemd/user/default.target.wants"
+        printf "[Desktop Entry]\nType=Application\nName=Spy\nExec=touch $markers/autostart\n" \
+            >"$home/.config/autostart/spy.desktop"
+        echo "touch $markers/xsessionrc" >"$home/.xsessionrc"
+        printf "[Service]\nExecStart=/bin/touch $markers/unit\n[Install]\nWantedBy=default.target\n" \
+            >"$home/.config/systemd/user/spy.service"
+        ln -s ../spy.service "$home/.config/systemd/user/default.target.wants/spy.service"
+        ln -s /etc/shadow "$home/shadow" && ln -s / "$home/root"
+        nohup sh -c "while :; do sleep 1; done" >/dev/null 2>&1 &' \
+        sh "$kiosk_home" "$markers" "$spy_module" || fail "could not plant the files"
+    [ -f "$kiosk_home/.config/systemd/user/spy.service" ] || fail "the unit was not planted"
+}
+# expect_cleared NAME: after the session, nothing of the kiosk account runs, its home is the
+# skeleton, and what its links named is still there.
+expect_cleared() {
+    [ -z "$(kiosk_processes)" ] ||
+        fail "session $1: processes of the kiosk account outlived it: $(pgrep -a -U "$kiosk_uid")"
+    home_is_skeleton "$kiosk_home" ||
+        fail "session $1 left the home: $(home_listing "$kiosk_home")"
+    [ -f /etc/shadow ] && [ -d /etc ] || fail "clearing the home followed a link"
+}
+
 # ---------------------------------------------------------------- session 1
 start_session 1
 shot session1-logon
@@ -196,12 +274,11 @@ ps -o ruid=,euid= -p "$program" | grep -qE "^ *$svc_uid +$svc_uid\$" ||
     fail "TimoraDesk does not run as $test_svc: $(ps -o ruid=,euid= -p "$program")"
 [ "$(xprop -id "$logon" _NET_WM_PID | awk '{print $3}')" = "$program" ] ||
     fail "the logon window is not TimoraDesk's"
-desktop=$(window_of_type DESKTOP) || fail "no desktop window under the logon window"
-panel=$(window_of_type DOCK) || fail "no panel under the logon window"
-active_is_logon() { [ "$(xdotool getactivewindow)" = "$logon" ]; }
-wait_for 5 active_is_logon || fail "the logon window is not the active window"
-grep -q 'Openbox-Message' "$work/session-1.log" &&
-    fail "openbox complains: $(grep Openbox-Message "$work/session-1.log")"
+# "System Logon" stands alone on the display: no window manager, no process of the kiosk
+# account, no window of another program; it has the keyboard focus.
+expect_alone 1
+focus_is_logon() { [ "$(xdotool getwindowfocus)" = "$logon" ]; }
+wait_for 5 focus_is_logon || fail "the logon window does not have the keyboard focus"
 
 # The kiosk account, and every program it starts, is kept out of the accounts and TimoraDesk.
 out=$(as "$test_kiosk" cat "$settings" 2>&1) && fail "the kiosk account read the settings"
@@ -221,44 +298,21 @@ done
 out=$(as "$test_kiosk" "$ptrace_attach" "$program")
 [[ $out == *"Operation not permitted"* ]] || fail "ptrace of TimoraDesk by the kiosk account: $out"
 
-# A program started from the panel's launch bar while the logon window waits is closed by the
-# guard; the desktop and the panel stay.
-spy_clients
-click "$panel" 38 12
-if wait_for 10 spied_new_client; then
-    wait_for 8 no_new_client || fail "the guard left a program started from the panel open"
-else
-    fail "clicking the panel's file-manager button started nothing"
-fi
-stop_spy
-xwininfo -id "$desktop" | grep -q IsViewable || fail "the guard closed the desktop"
-xwininfo -id "$panel" | grep -q IsViewable || fail "the guard closed the panel"
-pgrep -P "$session_pid" -x lxpanel >/dev/null || fail "the panel ended"
-
-# A right click on the logon window's title bar opens no window-manager menu.
-viewable_windows() {
-    local w
-    for w in $(xwininfo -root -children | awk '/^ +0x/ {print $1}'); do
-        xwininfo -id "$w" | grep -q IsViewable && echo "$w"
-    done
-}
-before=$(viewable_windows)
-read -r x y < <(origin "$logon")
-xdotool mousemove --sync $((x + 60)) $((y - 8)) click 3
-sleep 0.5
-after=$(viewable_windows)
-for w in $(comm -13 <(echo "$before" | sort) <(echo "$after" | sort)); do
-    fail "a right click on the title bar opened a window (a menu?): $w $(xprop -id "$w" WM_NAME WM_CLASS | tr '\n' ' ')"
-done
-xdotool key Escape
-
-# Clicks: the About menu, the About window's OK, the logon fields and Log On.
+# Clicks: the About menu, System Info (unavailable on a kiosk: nothing starts as TimoraDesk's
+# account), the About window's OK, the logon fields and Log On.
 menu=$(logon_menu_height)
 click "$logon" 20 $((menu / 2))
 wait_for 5 has_window 'About TimoraDesk' || fail "clicking About opened no About window"
 about=$(visible_window 'About TimoraDesk')
 if [ -n "$about" ]; then
     shot session1-about
+    click "$about" 325 216
+    wait_for 5 has_window TimoraDesk || fail "System Info said nothing"
+    shot session1-sysinfo
+    [ -z "$(pgrep -U "$svc_uid" | grep -vx "$program")" ] ||
+        fail "System Info started $(pgrep -a -U "$svc_uid" | grep -v "^$program ") as $test_svc"
+    xdotool key Return
+    wait_for 5 no_window TimoraDesk || fail "the System Info box did not close"
     click "$about" 325 186
     wait_for 5 no_window 'About TimoraDesk' || fail "clicking OK did not close the About window"
 fi
@@ -269,6 +323,10 @@ xdotool type --delay 50 SECRET
 click "$logon" 150 $((menu + 168))
 wait_for 10 has_window 'User Signed On' || fail "clicking Log On did not sign PUPIL on"
 active=$(visible_window 'User Signed On')
+# Now the desktop comes, as the kiosk account.
+wait_for 20 desktop_up || fail "no desktop and panel after the logon"
+pgrep -U "$kiosk_uid" -x lxpanel >/dev/null || fail "the panel does not run as the kiosk account"
+plant
 if [ -n "$active" ]; then
     shot session1-signed-on
     # Change Password shows the password box, Cancel hides it again.
@@ -300,9 +358,13 @@ if [ -n "$active" ]; then
 fi
 end_session 1 0
 grep -q 'restart requested' "$work/session-1.log" || fail "Log Off asked for no restart"
+expect_cleared 1
 
 # ---------------------------------------------------------------- session 2
 start_session 2
+# Nothing planted in the last session is there or ran before this logon.
+expect_alone 2
+home_is_skeleton "$kiosk_home" || fail "the home before the logon of session 2: $(home_listing "$kiosk_home")"
 menu=$(logon_menu_height)
 click "$logon" 140 $((menu + 49))
 xdotool type --delay 50 PUPIL
@@ -311,8 +373,20 @@ xdotool type --delay 50 SECRET
 click "$logon" 150 $((menu + 168))
 wait_for 10 has_window 'User Signed On' || fail "PUPIL could not log on again the same day"
 active=$(visible_window 'User Signed On')
+wait_for 20 desktop_up || fail "no desktop and panel after the logon of session 2"
 panel=$(window_of_type DOCK)
 desktop=$(window_of_type DESKTOP)
+# Nor in the session: none of the planted programs left its mark.
+sleep 2
+for mark in gtk-module autostart xsessionrc unit; do
+    [ -e "$markers/$mark" ] && fail "what was planted in session 1 ran in session 2: $mark"
+done
+# A second launcher while this one runs is refused and leaves the session alone.
+out=$(as "$test_kiosk" env -i DISPLAY="$DISPLAY" XAUTHORITY="$kiosk_home/.Xauthority" \
+    "$tree/libexec/timoradesk/timoradesk-launch" 2>&1) && fail "a second launcher ran"
+[[ $out == *"TimoraDesk runs already on this computer"* ]] || fail "a second launcher said: $out"
+gone "$program" && fail "a second launcher ended TimoraDesk"
+[ -f "$kiosk_home/.Xauthority" ] || fail "a second launcher cleared the running session's home"
 # The desktop is the user's now: a program started from the panel stays open.
 clients_before=$(clients)
 click "$panel" 38 12
@@ -332,6 +406,7 @@ if [ -n "$active" ]; then
     session_pid=
     stop_virtual_x
 fi
+expect_cleared 2
 
 # ---------------------------------------------------------------- session 3
 start_session 3
@@ -352,5 +427,42 @@ grep -qx 'date2=01/01/1998' "$settings" && fail "the killed session's date was n
 # Root kills TimoraDesk: the X session ends with its status.
 kill -9 "$program"
 end_session 3 137
+expect_cleared 3
+
+# ---------------------------------------------------------------- session 4
+# BRIEF has 1 minute. A program of the kiosk account holds the X server's grab from a few
+# seconds after the logon until well past the minute, so that TimoraDesk cannot draw; the
+# launcher ends the session all the same, a few seconds past the minute.
+start_session 4
+menu=$(logon_menu_height)
+click "$logon" 140 $((menu + 49))
+xdotool type --delay 50 BRIEF
+click "$logon" 140 $((menu + 81))
+xdotool type --delay 50 BRIEF
+click "$logon" 150 $((menu + 168))
+logged_on=$SECONDS
+wait_for 10 has_window 'User Signed On' || fail "BRIEF could not log on"
+wait_for 20 desktop_up || fail "no desktop after BRIEF's logon"
+as "$test_kiosk" env -i DISPLAY="$DISPLAY" XAUTHORITY="$kiosk_home/.Xauthority" \
+    "$grab_server" 180 >"$work/grab.out" 2>&1 &
+wait_for 10 grep -q grabbed "$work/grab.out" || fail "the kiosk account could not grab the server: $(cat "$work/grab.out")"
+grabbed_at=$((SECONDS - logged_on))
+if wait_for 90 gone "$session_pid"; then
+    wait "$session_pid"
+    status=$?
+    lasted=$((SECONDS - logged_on))
+    how="TimoraDesk ended it"
+    grep -q "ran out .* the launcher ends it" "$work/session-4.log" && how="the launcher ended it"
+    echo "a 1-minute session with the X server grabbed from ${grabbed_at} s on lasted $lasted s ($how, status $status)"
+    [ "$lasted" -le 72 ] || fail "a 1-minute session with the server grabbed lasted $lasted s"
+else
+    fail "a 1-minute session with the server grabbed did not end within 90 s"
+    kill -9 "$session_pid"
+fi
+session_pid=
+grep -qx 'left3=0' "$settings" || fail "the grabbed session left $(grep left3 "$settings")"
+grep -qx 'date3=01/01/1998' "$settings" && fail "the grabbed session's date was not stored"
+stop_virtual_x
+expect_cleared 4
 
 finish

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Started by the test build of timoradesk-launch in place of TimoraDesk: writes what it was given
 # (ids, groups, environment, open files, signal state, umask, core limit, folder) to probe.out in
-# its home, then sleeps while probe.sleep exists there, and exits with the status in probe.exit.
+# its home; when probe.session exists there, tells the launcher what it holds ("session 0") on
+# the launcher's socket; then sleeps while probe.sleep exists there, and exits with the status in
+# probe.exit.
 out="$HOME/probe.out"
 {
     echo "uid=$(id -u) gid=$(id -g) groups=$(id -G)"
@@ -17,6 +19,9 @@ out="$HOME/probe.out"
     env | sort
 } >"$out.tmp" 2>&1
 mv "$out.tmp" "$out"
+if [ -f "$HOME/probe.session" ] && [ -n "${TIMORA_LAUNCHER_FD:-}" ]; then
+    cat "$HOME/probe.session" >&"$TIMORA_LAUNCHER_FD"
+fi
 while [ -e "$HOME/probe.sleep" ]; do
     sleep 0.1
 done

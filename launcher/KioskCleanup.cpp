@@ -1,0 +1,462 @@
+#include "KioskCleanup.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace KioskCleanup {
+
+namespace {
+
+// Folders deeper than this are moved up to the home's top before they are emptied, so that a
+// tree of any depth is removed with a bounded number of open folders.
+constexpr int MaxDepth = 48;
+constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+int pidfdOpen(pid_t pid)
+{
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+int pidfdSendSignal(int pidfd, int signal)
+{
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0));
+}
+
+std::string readSmallFile(const std::string &path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while (text.size() < 65536 && (got = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(got));
+    close(fd);
+    return text;
+}
+
+// Whether the process's status names uid as its real, effective or saved user id; a zombie
+// (which can do nothing more) does not count.
+bool runsAs(const std::string &status, uid_t uid)
+{
+    const size_t state = status.find("\nState:\t");
+    if (state != std::string::npos && status.compare(state + 8, 1, "Z") == 0)
+        return false;
+    const size_t line = status.find("\nUid:\t");
+    if (line == std::string::npos)
+        return false;
+    unsigned long ids[3] = {};
+    if (std::sscanf(status.c_str() + line + 6, "%lu %lu %lu", &ids[0], &ids[1], &ids[2]) != 3)
+        return false;
+    return std::any_of(std::begin(ids), std::end(ids),
+                       [uid](unsigned long id) { return id == uid; });
+}
+
+// Signals (or, without signal, only counts) every process of uid; returns how many it met.
+int sweep(uid_t uid, const std::string &keepUnit, int signal)
+{
+    DIR *proc = opendir("/proc");
+    if (!proc)
+        return 0;
+    int met = 0;
+    const pid_t self = getpid();
+    while (const dirent *entry = readdir(proc)) {
+        char *end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid == self)
+            continue;
+        // The descriptor holds the process: what is read next is that process's, and the signal
+        // reaches it and no later process of the same number.
+        // (A kernel without process descriptors: the process by its number.)
+        const int pidfd = pidfdOpen(static_cast<pid_t>(pid));
+        if (pidfd < 0 && errno != ENOSYS)
+            continue;
+        const std::string base = "/proc/" + std::to_string(pid);
+        if (runsAs(readSmallFile(base + "/status"), uid) &&
+            (keepUnit.empty() ||
+             readSmallFile(base + "/cgroup").find("/" + keepUnit + "/") == std::string::npos)) {
+            ++met;
+            if (signal != 0 && pidfd >= 0)
+                pidfdSendSignal(pidfd, signal);
+            else if (signal != 0)
+                kill(static_cast<pid_t>(pid), signal);
+        }
+        if (pidfd >= 0)
+            close(pidfd);
+    }
+    closedir(proc);
+    return met;
+}
+
+// Removes everything inside the folder dir (a descriptor); folders deeper than MaxDepth are moved
+// to the top folder top under a new name instead, and moved is set. Returns false when something
+// could not be removed.
+bool removeContents(int dir, dev_t device, int depth, int top, unsigned &counter, bool &moved)
+{
+    const int listing = dup(dir);
+    if (listing < 0)
+        return false;
+    DIR *folder = fdopendir(listing);
+    if (!folder) {
+        close(listing);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (const dirent *entry = readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    closedir(folder);
+    bool ok = true;
+    for (const std::string &name : names) {
+        struct stat info
+        {};
+        if (fstatat(dir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            ok = ok && errno == ENOENT;
+            continue;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            if (unlinkat(dir, name.c_str(), 0) != 0 && errno != ENOENT)
+                ok = false;
+            continue;
+        }
+        if (info.st_dev != device) {
+            ok = false;
+            continue;
+        }
+        if (depth >= MaxDepth) {
+            const std::string moveTo = ".timoradesk-deep-" + std::to_string(counter++);
+            if (renameat(dir, name.c_str(), top, moveTo.c_str()) == 0)
+                moved = true;
+            else
+                ok = false;
+            continue;
+        }
+        const int sub = openat(dir, name.c_str(), DirectoryFlags);
+        if (sub < 0) {
+            ok = false;
+            continue;
+        }
+        bool subMoved = false;
+        const bool emptied = removeContents(sub, device, depth + 1, top, counter, subMoved);
+        close(sub);
+        moved = moved || subMoved;
+        if (!emptied)
+            ok = false;
+        else if (!subMoved && unlinkat(dir, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            ok = false;
+    }
+    return ok;
+}
+
+// Everything inside dir, however deep.
+bool removeAll(int dir)
+{
+    struct stat info
+    {};
+    if (fstat(dir, &info) != 0)
+        return false;
+    unsigned counter = 0;
+    for (int pass = 0; pass < 100000; ++pass) {
+        bool moved = false;
+        if (!removeContents(dir, info.st_dev, 0, dir, counter, moved))
+            return false;
+        if (!moved)
+            return true;
+    }
+    return false;
+}
+
+bool copyFile(int from, int to, const char *name, const struct stat &info, uid_t uid, gid_t gid)
+{
+    const int source = openat(from, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (source < 0)
+        return false;
+    const int target = openat(to, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool ok = target >= 0;
+    char buffer[65536];
+    ssize_t got;
+    while (ok && (got = read(source, buffer, sizeof buffer)) > 0)
+        ok = write(target, buffer, static_cast<size_t>(got)) == got;
+    if (ok)
+        ok = fchown(target, uid, gid) == 0 && fchmod(target, info.st_mode & 0777) == 0;
+    if (target >= 0)
+        close(target);
+    close(source);
+    return ok;
+}
+
+// Copies the contents of the folder from into the folder to, owned by uid and gid, without the
+// set-id bits; only folders, ordinary files and symbolic links.
+bool copyTree(int from, int to, uid_t uid, gid_t gid, int depth)
+{
+    if (depth > MaxDepth)
+        return false;
+    const int listing = dup(from);
+    DIR *folder = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (!folder) {
+        if (listing >= 0)
+            close(listing);
+        return false;
+    }
+    bool ok = true;
+    while (const dirent *entry = readdir(folder)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        struct stat info
+        {};
+        if (fstatat(from, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            ok = false;
+        } else if (S_ISDIR(info.st_mode)) {
+            if (mkdirat(to, name, 0700) != 0) {
+                ok = false;
+                continue;
+            }
+            const int source = openat(from, name, DirectoryFlags);
+            const int target = openat(to, name, DirectoryFlags);
+            ok = ok && source >= 0 && target >= 0 &&
+                 copyTree(source, target, uid, gid, depth + 1) && fchown(target, uid, gid) == 0 &&
+                 fchmod(target, info.st_mode & 0777) == 0;
+            if (source >= 0)
+                close(source);
+            if (target >= 0)
+                close(target);
+        } else if (S_ISREG(info.st_mode)) {
+            ok = copyFile(from, to, name, info, uid, gid) && ok;
+        } else if (S_ISLNK(info.st_mode)) {
+            char link[4096];
+            const ssize_t length = readlinkat(from, name, link, sizeof link - 1);
+            if (length < 0) {
+                ok = false;
+                continue;
+            }
+            link[length] = '\0';
+            ok = symlinkat(link, to, name) == 0 &&
+                 fchownat(to, name, uid, gid, AT_SYMLINK_NOFOLLOW) == 0 && ok;
+        }
+    }
+    closedir(folder);
+    return ok;
+}
+
+// "\040" and the like of /proc/self/mountinfo back to their characters.
+std::string unescape(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() &&
+            text.substr(i + 1, 3).find_first_not_of("01234567") == std::string::npos) {
+            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 3), nullptr, 8)));
+            i += 3;
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// Detaches whatever is mounted at or below path (a FUSE file system of the user's, say), the
+// deepest first.
+void detachMounts(const std::string &path)
+{
+    const std::string table = readSmallFile("/proc/self/mountinfo");
+    std::vector<std::string> points;
+    size_t start = 0;
+    while (start < table.size()) {
+        size_t end = table.find('\n', start);
+        if (end == std::string::npos)
+            end = table.size();
+        // The fifth field is the mount point.
+        std::vector<std::string> fields;
+        size_t at = start;
+        while (at < end && fields.size() < 5) {
+            size_t space = table.find(' ', at);
+            if (space == std::string::npos || space > end)
+                space = end;
+            fields.push_back(table.substr(at, space - at));
+            at = space + 1;
+        }
+        start = end + 1;
+        if (fields.size() < 5)
+            continue;
+        const std::string point = unescape(fields[4]);
+        if (point == path || point.rfind(path + "/", 0) == 0)
+            points.push_back(point);
+    }
+    std::sort(points.begin(), points.end(),
+              [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    for (const std::string &point : points)
+        umount2(point.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW);
+}
+
+// The folder above home opened component by component without following links, each of them
+// root's and closed to others (or sticky, as /tmp is); -1 with why set otherwise.
+int openParent(const std::string &home, std::string &base, std::string &why)
+{
+    std::vector<std::string> parts;
+    size_t start = 1;
+    while (start <= home.size()) {
+        size_t end = home.find('/', start);
+        if (end == std::string::npos)
+            end = home.size();
+        const std::string part = home.substr(start, end - start);
+        if (part == "." || part == "..") {
+            why = "the home " + home + " is not a plain path";
+            return -1;
+        }
+        if (!part.empty())
+            parts.push_back(part);
+        start = end + 1;
+    }
+    if (home.empty() || home[0] != '/' || parts.empty()) {
+        why = "the home " + home + " is not a folder below /";
+        return -1;
+    }
+    int dir = open("/", DirectoryFlags);
+    for (size_t i = 0; dir >= 0; ++i) {
+        struct stat info
+        {};
+        if (fstat(dir, &info) != 0 || info.st_uid != 0 ||
+            ((info.st_mode & 022) != 0 && (info.st_mode & S_ISVTX) == 0)) {
+            why = "a folder above the home " + home + " is not root's alone";
+            close(dir);
+            return -1;
+        }
+        if (i + 1 == parts.size())
+            break;
+        const int next = openat(dir, parts[i].c_str(), DirectoryFlags);
+        close(dir);
+        dir = next;
+    }
+    if (dir < 0) {
+        why = "the folders above the home " + home + " cannot be opened: " + std::strerror(errno);
+        return -1;
+    }
+    base = parts.back();
+    return dir;
+}
+
+} // namespace
+
+bool endProcesses(uid_t uid, const std::string &keepUnit, int rounds)
+{
+    for (int round = 0; round < rounds; ++round) {
+        if (sweep(uid, keepUnit, SIGKILL) == 0)
+            return true;
+        usleep(10000);
+    }
+    return !anyProcess(uid, keepUnit);
+}
+
+bool anyProcess(uid_t uid, const std::string &keepUnit)
+{
+    return sweep(uid, keepUnit, 0) > 0;
+}
+
+bool resetHome(const std::string &home, const std::string &skeleton, uid_t uid, gid_t gid,
+               std::string &why)
+{
+    std::string base;
+    const int parent = openParent(home, base, why);
+    if (parent < 0)
+        return false;
+    if (mkdirat(parent, base.c_str(), 0700) != 0 && errno != EEXIST) {
+        why = "cannot make the home " + home + ": " + std::strerror(errno);
+        close(parent);
+        return false;
+    }
+    detachMounts(home);
+    const int dir = openat(parent, base.c_str(), DirectoryFlags);
+    close(parent);
+    struct stat info
+    {};
+    if (dir < 0 || fstat(dir, &info) != 0 || (info.st_uid != uid && info.st_uid != 0)) {
+        why = "the home " + home + " is not a folder of the kiosk account";
+        if (dir >= 0)
+            close(dir);
+        return false;
+    }
+    // Closed while it is emptied and filled.
+    if (fchown(dir, 0, 0) != 0 || fchmod(dir, 0700) != 0 || !removeAll(dir)) {
+        why = "cannot empty the home " + home;
+        close(dir);
+        return false;
+    }
+    bool ok = true;
+    const int skeletonDir = open(skeleton.c_str(), DirectoryFlags);
+    if (skeletonDir >= 0) {
+        struct stat skeletonInfo
+        {};
+        if (fstat(skeletonDir, &skeletonInfo) != 0 || skeletonInfo.st_uid != 0 ||
+            (skeletonInfo.st_mode & 022) != 0) {
+            why = "the skeleton " + skeleton + " is not root's alone";
+            ok = false;
+        } else if (!copyTree(skeletonDir, dir, uid, gid, 0)) {
+            why = "cannot copy the skeleton " + skeleton + " into " + home;
+            ok = false;
+        }
+        close(skeletonDir);
+    } else if (errno != ENOENT) {
+        why = "cannot open the skeleton " + skeleton + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (ok && (fchown(dir, uid, gid) != 0 || fchmod(dir, 0700) != 0)) {
+        why = "cannot give the home " + home + " to the kiosk account";
+        ok = false;
+    }
+    close(dir);
+    return ok;
+}
+
+void clearShared(uid_t uid)
+{
+    for (const char *path : {"/tmp", "/var/tmp", "/dev/shm", "/tmp/.X11-unix", "/tmp/.ICE-unix"}) {
+        const int dir = open(path, DirectoryFlags);
+        if (dir < 0)
+            continue;
+        const int listing = dup(dir);
+        DIR *folder = listing >= 0 ? fdopendir(listing) : nullptr;
+        std::vector<std::string> names;
+        while (folder) {
+            const dirent *entry = readdir(folder);
+            if (!entry)
+                break;
+            names.emplace_back(entry->d_name);
+        }
+        if (folder)
+            closedir(folder);
+        for (const std::string &name : names) {
+            struct stat info
+            {};
+            if (name == "." || name == ".." ||
+                fstatat(dir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || info.st_uid != uid)
+                continue;
+            if (S_ISDIR(info.st_mode)) {
+                const int sub = openat(dir, name.c_str(), DirectoryFlags);
+                if (sub >= 0) {
+                    if (removeAll(sub))
+                        unlinkat(dir, name.c_str(), AT_REMOVEDIR);
+                    close(sub);
+                }
+            } else {
+                unlinkat(dir, name.c_str(), 0);
+            }
+        }
+        close(dir);
+    }
+}
+
+} // namespace KioskCleanup
