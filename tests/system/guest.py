@@ -31,6 +31,8 @@ class Channel:
         self.sock = None
         self.buffer = b""
         self.serial = 0
+        import threading
+        self.lock = threading.Lock()
 
     def connect(self, alive, timeout=60):
         deadline = time.monotonic() + timeout
@@ -48,6 +50,10 @@ class Channel:
 
     def run(self, command, timeout=120, alive=lambda: True):
         """Runs COMMAND with bash as root in the guest; returns (exit status, output bytes)."""
+        with self.lock:
+            return self._run(command, timeout, alive)
+
+    def _run(self, command, timeout, alive):
         self.serial += 1
         ident = "c%d" % self.serial
         line = "%s %s\n" % (ident, base64.b64encode(command.encode()).decode())
@@ -125,6 +131,41 @@ class Guest:
             time.sleep(0.2)
         self.channel = Channel(sock)
         self.channel.connect(self.alive)
+        self._relay()
+
+    def _relay(self):
+        """Serves RUN_DIR/relay.sock while the guest runs, so that a person can look into the guest
+        during a run (python3 guest.py RUN_DIR/relay.sock 'command'); the guest's port takes one
+        connection only, which the test holds."""
+        import threading
+        relay = os.path.join(self.run_dir, "relay.sock")
+        if os.path.exists(relay):
+            os.unlink(relay)
+        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        server.bind(relay)
+        server.listen(4)
+        server.settimeout(1)
+        channel = self.channel
+
+        def answer(conn):
+            with conn, conn.makefile("rb") as f:
+                command = base64.b64decode(f.readline()).decode()
+                try:
+                    status, output = channel.run(command, timeout=300, alive=self.alive)
+                except (TimeoutError, GuestGone, OSError) as error:
+                    status, output = 255, str(error).encode()
+                conn.sendall(b"%d %s\n" % (status, base64.b64encode(output)))
+
+        def serve():
+            while self.alive() and channel is self.channel:
+                try:
+                    conn, _ = server.accept()
+                except socket.timeout:
+                    continue
+                threading.Thread(target=answer, args=(conn,), daemon=True).start()
+            server.close()
+
+        threading.Thread(target=serve, daemon=True).start()
 
     def wait_channel(self, timeout):
         """Waits until the guest's test shell answers; returns the seconds since the boot began."""
@@ -195,40 +236,13 @@ class Guest:
 
 
 def serve(image, run_dir):
-    """Boots the guest and passes on commands from RUN_DIR/relay.sock, one per connection (the
-    guest's port takes one connection per boot, which the test holds)."""
-    import threading
+    """Boots the guest and keeps it until it ends; commands go through RUN_DIR/relay.sock."""
     os.makedirs(run_dir, exist_ok=True)
     guest = Guest(image, run_dir, open(os.path.join(run_dir, "commands.log"), "w"))
     guest.boot()
-    relay = os.path.join(run_dir, "relay.sock")
-    if os.path.exists(relay):
-        os.unlink(relay)
-    server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    server.bind(relay)
-    server.listen(4)
-    lock = threading.Lock()
-
-    def answer(conn):
-        with conn, conn.makefile("rb") as f:
-            command = base64.b64decode(f.readline())
-            try:
-                with lock:
-                    status, output = guest.channel.run(command.decode(), timeout=300,
-                                                       alive=guest.alive)
-            except (TimeoutError, GuestGone) as error:
-                status, output = 255, str(error).encode()
-            conn.sendall(b"%d %s\n" % (status, base64.b64encode(output)))
-
-    print("guest booting; commands: python3 %s %s 'command'" % (__file__, relay), flush=True)
-    server.settimeout(1)
-    while guest.alive():
-        try:
-            conn, _ = server.accept()
-        except socket.timeout:
-            continue
-        threading.Thread(target=answer, args=(conn,), daemon=True).start()
-    print("the guest ended:", guest.wait_end(0), flush=True)
+    print("guest booting; commands: python3 %s %s/relay.sock 'command'" % (__file__, run_dir),
+          flush=True)
+    print("the guest ended:", guest.wait_end(None), flush=True)
 
 
 if __name__ == "__main__":
