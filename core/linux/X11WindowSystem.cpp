@@ -281,14 +281,29 @@ WindowSystem::Maker X11WindowSystem::makerOf(WindowId window)
     return Maker::Other;
 }
 
+namespace {
+
+// The X-Resource request's element type (a client and the kinds of id wanted of it), taken from
+// the request's own signature.
+template<typename Request> struct QueryOf;
+template<typename Cookie, typename Count, typename Query>
+struct QueryOf<Cookie (*)(xcb_connection_t *, Count, const Query *)>
+{
+    using type = Query;
+};
+using ClientIdQuery = QueryOf<decltype(&xcb_res_query_client_ids)>::type;
+
+} // namespace
+
 std::uint32_t X11WindowSystem::processOf(xcb_window_t window)
 {
     if (!m_resourceExtension)
         return 0;
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    // Only the process id of the window's client is asked for, so every id in the answer is one.
+    const ClientIdQuery query{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     xcb_generic_error_t *error = nullptr;
     Reply<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(
-        m_connection, xcb_res_query_client_ids(m_connection, 1, &spec), &error));
+        m_connection, xcb_res_query_client_ids(m_connection, 1, &query), &error));
     if (error || !reply) {
         std::free(error);
         return 0;
@@ -296,8 +311,7 @@ std::uint32_t X11WindowSystem::processOf(xcb_window_t window)
     for (xcb_res_client_id_value_iterator_t ids =
              xcb_res_query_client_ids_ids_iterator(reply.get());
          ids.rem > 0; xcb_res_client_id_value_next(&ids)) {
-        if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
-            xcb_res_client_id_value_value_length(ids.data) >= 1)
+        if (xcb_res_client_id_value_value_length(ids.data) >= 1)
             return *xcb_res_client_id_value_value(ids.data);
     }
     return 0;

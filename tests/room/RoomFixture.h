@@ -8,6 +8,14 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// The accounts most room tests start from: the administrator and KID, both last on yesterday.
+namespace RoomAccounts {
+inline const QString Today = QStringLiteral("12/8/2026");
+inline const QString Yesterday = QStringLiteral("12/7/2026");
+inline const AccountSlot Admin{AccountTable::AdminId, QStringLiteral("BOSS"), -1, Yesterday, -1};
+inline const AccountSlot Kid{QStringLiteral("KID"), QStringLiteral("PW"), 60, Yesterday, 12};
+} // namespace RoomAccounts
+
 // A real PostgreSQL server for the test suite, and a fresh room (empty tables) for every test.
 // The tests skip only when the server's programs are not installed.
 class RoomFixture : public ::testing::Test

@@ -11,9 +11,7 @@
 
 namespace {
 
-const QString Today = QStringLiteral("12/8/2026");
-const QString Yesterday = QStringLiteral("12/7/2026");
-const AccountSlot Admin{AccountTable::AdminId, QStringLiteral("BOSS"), -1, Yesterday, -1};
+using namespace RoomAccounts;
 
 class RoomRace : public RoomFixture
 {

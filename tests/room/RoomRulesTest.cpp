@@ -8,11 +8,8 @@
 
 namespace {
 
-const QString Today = QStringLiteral("12/8/2026");
-const QString Yesterday = QStringLiteral("12/7/2026");
+using namespace RoomAccounts;
 
-const AccountSlot Admin{AccountTable::AdminId, QStringLiteral("BOSS"), -1, Yesterday, -1};
-const AccountSlot Kid{QStringLiteral("KID"), QStringLiteral("PW"), 60, Yesterday, 12};
 const AccountSlot Off{QStringLiteral("OFF"), QStringLiteral("PW"), 0, Yesterday, 30};
 const AccountSlot Spent{QStringLiteral("SPENT"), QStringLiteral("PW"), 60, Today, 0};
 const AccountSlot Half{QStringLiteral("HALF"), QStringLiteral("PW"), 60, Today, 25};
