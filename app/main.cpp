@@ -35,6 +35,16 @@
 
 namespace {
 
+// Restart and shut-down: logind's, or in the simulated build one that only says what it would do.
+std::unique_ptr<PowerBackend> makePowerBackend()
+{
+#ifdef TIMORA_SIMULATE_POWER
+    return std::make_unique<SimulatedPowerBackend>();
+#else
+    return std::make_unique<LogindPowerBackend>();
+#endif
+}
+
 // A session past its last minute that its window has not ended (its thread held up by the X
 // server or by another client of it): the store has held 0 minutes for today since the logon, so
 // the program asks for the session end's power action and ends here, touching nothing of the
@@ -43,14 +53,10 @@ namespace {
 {
     std::fprintf(stderr, "TimoraDesk: the session's time is up and its window did not end it; "
                          "the program ends the session\n");
-#ifdef TIMORA_SIMULATE_POWER
-    SimulatedPowerBackend power;
-#else
-    LogindPowerBackend power;
-#endif
-    if (!(restart ? power.reboot() : power.powerOff()))
+    const std::unique_ptr<PowerBackend> power = makePowerBackend();
+    if (!(restart ? power->reboot() : power->powerOff()))
         std::fprintf(stderr, "TimoraDesk: the %s failed: %s\n", restart ? "restart" : "shut-down",
-                     qPrintable(power.errorText()));
+                     qPrintable(power->errorText()));
     std::fflush(nullptr);
     std::_Exit(0);
 }
@@ -105,9 +111,9 @@ int main(int argc, char *argv[])
     s.makeDisabler = []() -> std::unique_ptr<Disabler> {
 #ifdef TIMORA_SIMULATE_POWER
         // Takes no power hold and only says what it would do, one line for every call.
-        return std::make_unique<LinuxDisabler>(std::make_unique<SimulatedPowerBackend>(), stderr);
+        return std::make_unique<LinuxDisabler>(makePowerBackend(), stderr);
 #else
-        return std::make_unique<LinuxDisabler>(std::make_unique<LogindPowerBackend>());
+        return std::make_unique<LinuxDisabler>(makePowerBackend());
 #endif
     };
     s.makeTrayIcon = [](QObject *parent) -> TrayIcon * {

@@ -309,6 +309,20 @@ std::vector<char *> environmentOf(std::vector<std::string> &environment)
     return envp;
 }
 
+// Runs in the child: replaces it with the fixed program at path, named name, with exactly this
+// environment, default signal handling and the given umask.
+[[noreturn]] void execFixed(const char *path, const char *name,
+                            std::vector<std::string> &environment, mode_t mask)
+{
+    std::vector<char *> envp = environmentOf(environment);
+    std::string programName = name;
+    char *argv[] = {programName.data(), nullptr};
+    umask(mask);
+    resetSignals();
+    execve(path, argv, envp.data());
+    refuseErrno(path);
+}
+
 // Runs in the child: becomes the account for good and replaces itself with TimoraDesk, which
 // finds its socket to the launcher on descriptor LauncherFd.
 [[noreturn]] void becomeAccountAndRun(const passwd &account, const std::string &display,
@@ -358,14 +372,7 @@ std::vector<char *> environmentOf(std::vector<std::string> &environment)
     environment.push_back(TIMORA_LAUNCH_FIXED_ENVIRONMENT);
 #endif
     environment.insert(environment.end(), locale.begin(), locale.end());
-    std::vector<char *> envp = environmentOf(environment);
-
-    char programName[] = "timoradesk";
-    char *argv[] = {programName, nullptr};
-    umask(077);
-    resetSignals();
-    execve(TIMORA_LAUNCH_PROGRAM, argv, envp.data());
-    refuseErrno(TIMORA_LAUNCH_PROGRAM);
+    execFixed(TIMORA_LAUNCH_PROGRAM, "timoradesk", environment, 077);
 }
 
 // The kiosk account for good, with its own groups; false when that could not be done.
@@ -636,13 +643,7 @@ struct DesktopStart
         if (fd >= 0)
             close(fd);
     }
-    std::vector<char *> envp = environmentOf(environment);
-    char programName[] = "timoradesk-desktop";
-    char *argv[] = {programName, nullptr};
-    umask(022);
-    resetSignals();
-    execve(TIMORA_LAUNCH_DESKTOP, argv, envp.data());
-    refuseErrno(TIMORA_LAUNCH_DESKTOP);
+    execFixed(TIMORA_LAUNCH_DESKTOP, "timoradesk-desktop", environment, 022);
 }
 
 // What TimoraDesk says on its socket, a line at a time: "session MINUTES" when an ordinary user's
