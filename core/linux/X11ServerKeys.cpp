@@ -144,6 +144,7 @@ bool X11ServerKeys::fail(const QString &why)
     m_error = why;
     m_readPending = 0;
     m_writePending = 0;
+    m_readAgain = false;
     return false;
 }
 
@@ -163,8 +164,11 @@ void X11ServerKeys::whenMapChanges(std::function<void()> callback)
 
 bool X11ServerKeys::requestTurnOff()
 {
-    if (m_readPending || m_writePending)
+    // The answer on its way may have been read before the change: read once more after it.
+    if (m_readPending || m_writePending) {
+        m_readAgain = true;
         return true;
+    }
     xcb_connection_t *connection = qtX11Connection();
     if (!connection)
         return fail(QStringLiteral("no X display"));
@@ -239,7 +243,7 @@ X11ServerKeys::Progress X11ServerKeys::advance(bool wait)
         // The map is written only when it still holds one of the server's actions.
         if (m_pendingRemoved.isEmpty()) {
             m_off = true;
-            return Progress::Done;
+            return readAgainIfAsked(wait);
         }
         m_writePending = map.write(connection, first, last).sequence;
         // The answer to a request sent after the write tells that the server has dealt with it.
@@ -265,7 +269,17 @@ X11ServerKeys::Progress X11ServerKeys::advance(bool wait)
         m_pendingRemoved.clear();
     }
     m_off = true;
-    return Progress::Done;
+    return readAgainIfAsked(wait);
+}
+
+X11ServerKeys::Progress X11ServerKeys::readAgainIfAsked(bool wait)
+{
+    if (!m_readAgain)
+        return Progress::Done;
+    m_readAgain = false;
+    if (!requestTurnOff())
+        return Progress::Failed;
+    return advance(wait);
 }
 
 bool X11ServerKeys::turnOn()

@@ -52,6 +52,8 @@ private:
     bool fail(const QString &why);
     // One step further, or all the way when wait is true.
     Progress advance(bool wait);
+    // Done, or the next read when a change came in meanwhile.
+    Progress readAgainIfAsked(bool wait);
 
     QList<Removed> m_removed;
     bool m_off = false;
@@ -60,6 +62,8 @@ private:
     unsigned int m_readPending = 0;
     unsigned int m_writePending = 0;
     unsigned int m_syncPending = 0;
+    // A map change announced while a turn-off was on its way: the map is read once more after it.
+    bool m_readAgain = false;
     QList<Removed> m_pendingRemoved;
     std::unique_ptr<QAbstractNativeEventFilter> m_mapWatch;
 };

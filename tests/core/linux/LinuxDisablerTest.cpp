@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryFile>
+#include <QThread>
 #include <functional>
 #include <xcb/screensaver.h>
 
@@ -158,6 +159,32 @@ TEST_F(DisablerOnX11, ANewKeyboardMapLosesTheServersKeysAsSoonAsItIsLoaded)
     EXPECT_TRUE(waitUntil([&] { return map.actionsInMap() == 0; }, 1000));
     disabler->setSwitches(false);
     EXPECT_EQ(map.actionsInMap(), before);
+}
+
+TEST_F(DisablerOnX11, AMapLoadedWhileTheMapIsBeingReadIsReadAgain)
+{
+    X11ServerKeys keys;
+    const int before = keys.actionsInMap();
+    ASSERT_GT(before, 0);
+    int changes = 0;
+    keys.whenMapChanges([&] {
+        ++changes;
+        keys.requestTurnOff();
+    });
+    ASSERT_TRUE(keys.turnOff());
+    X11Display::spin(200);
+    // The read goes out and is answered with the map as it is now, before the answer is taken...
+    ASSERT_TRUE(keys.requestTurnOff());
+    QThread::msleep(100);
+    // ...and then a new map brings the actions back and is announced while the read is on its way.
+    const int seen = changes;
+    ASSERT_TRUE(X11Display::run(QStringLiteral("setxkbmap"),
+                                {QStringLiteral("-layout"), QStringLiteral("us")}));
+    ASSERT_TRUE(waitUntil([&] { return changes > seen; }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return keys.poll() == X11ServerKeys::Progress::Done; }, 1000));
+    EXPECT_EQ(keys.actionsInMap(), 0);
+    EXPECT_TRUE(keys.turnOn());
+    EXPECT_EQ(keys.actionsInMap(), before);
 }
 
 TEST_F(DisablerOnX11, AKeyboardThatSomeoneElseHoldsIsTakenWhenTheyLetGo)
