@@ -74,7 +74,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
     ASSERT_EQ(pc.table.logOn(QStringLiteral("U4"), QStringLiteral("PW"), QStringLiteral("1/1/2026"))
                   .outcome,
               AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(pc.table.sessionMinutes(), 5);
+    EXPECT_EQ(pc.table.grantedMinutes(), 5);
 }
 
 } // namespace
