@@ -40,7 +40,7 @@ void frmAdmin::Form_Load()
 
 void frmAdmin::FillGrid()
 {
-    const QList<AccountSlot> accounts = module1().accounts();
+    const QList<AccountSlot> accounts = m_services.accounts->accounts();
     for (int i = 0; i < Rows; ++i) {
         chkDel[i]->setEnabled(i != 0);
         txtUser[i]->setText(QString());
@@ -116,9 +116,9 @@ void frmAdmin::cmdSave_Click()
     const QString updated = QStringLiteral("Records Updated");
     bool replaced = false;
     try {
-        replaced = module1().replaceWithGrid(rows);
+        replaced = m_services.accounts->replaceWithGrid(rows);
     } catch (const AppError &error) {
-        if (module1().accountStore()) {
+        if (m_services.accounts->accountStore()) {
             InErrMsg->setText(AccountTable::ServerSaveFailedText);
             return;
         }
@@ -145,7 +145,7 @@ void frmAdmin::cmdReload_Click()
 {
     // A room's table is read again from its server; a failure keeps the grid as it was read.
     try {
-        module1().reload();
+        m_services.accounts->reload();
     } catch (const AppError &error) {
         m_services.messages->show(error.errorText());
     }

@@ -2,9 +2,9 @@
 
 #include "about/frmAbout.h"
 #include "admin/frmAdmin.h"
-#include "core/AccountTable.h"
 #include "core/ProgramEnd.h"
 #include "core/Services.h"
+#include "core/SessionCountdown.h"
 #include "core/SessionHandover.h"
 #include "logon/frmLogon.h"
 #include "session/frmActive.h"
@@ -27,8 +27,8 @@ ProgramFlow::ProgramFlow(const Services &services, QObject *parent)
     : QObject(parent), m_services(services)
 {
     if (!m_services.complete())
-        throw std::invalid_argument("ProgramFlow needs message boxes, the program's end, a "
-                                    "program starter and today's date");
+        throw std::invalid_argument("ProgramFlow needs the account table, message boxes, the "
+                                    "program's end, a program starter and today's date");
 }
 
 ProgramFlow::~ProgramFlow()
@@ -99,7 +99,7 @@ void ProgramFlow::loggedOn(bool administrator)
     window.Show();
     // Only a session that started (its window shows) is handed over.
     if (m_services.handover && m_session && window.isVisible())
-        m_services.handover->sessionStarted(module1().sessionMinutes());
+        m_services.handover->sessionStarted(window.countdown().minutes());
 }
 
 void ProgramFlow::adminLoggedOff()

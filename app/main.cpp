@@ -85,6 +85,8 @@ int main(int argc, char *argv[])
     CursorBlinkLimit cursorBlink;
 
     IniSettingsStore store;
+    // The one account table, over the settings file or a room's server, handed to every window.
+    AccountTable accounts;
     QtMessageBoxes messages;
     ImmediateProgramEnd programEnd;
     QtProgramStarter starter;
@@ -94,6 +96,7 @@ int main(int argc, char *argv[])
     SessionDeadlineWatch deadline(endOverdueSession);
 
     Services s;
+    s.accounts = &accounts;
     s.messages = &messages;
     s.programEnd = &programEnd;
     s.starter = &starter;
@@ -122,7 +125,7 @@ int main(int argc, char *argv[])
     s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
         return new TimerFdClockSource(parent);
     };
-    module1().setStore(&store);
+    accounts.setStore(&store);
     // Room mode: the account table of the server that the service timoradesk names, shared with
     // the other computers of the room. The server is first reached once the logon window is on
     // the screen; remainders kept while it was away are stored as soon as it answers.
@@ -131,7 +134,7 @@ int main(int argc, char *argv[])
         room = std::make_unique<PostgresAccountStore>(
             QStringLiteral("service=") + PostgresAccountStore::ServiceName,
             PostgresAccountStore::defaultJournalPath(), serviceFile);
-        module1().setAccountStore(room.get());
+        accounts.setAccountStore(room.get());
     }
 
     // The start-up benchmark's timestamp; without TIMORA_BENCH_READY=1 nothing is watched.

@@ -42,12 +42,6 @@ qint32 integerFrom(const QString &text)
 
 } // namespace
 
-AccountTable &module1()
-{
-    static AccountTable table;
-    return table;
-}
-
 QString AccountTable::key(const char *prefix, int slot)
 {
     return QLatin1String(prefix) + QString::number(slot);
@@ -58,7 +52,7 @@ void AccountTable::reset()
     m_accounts = {};
     m_count = 0;
     m_loggedOn = 0;
-    m_sessionMinutes = 0;
+    m_grantedMinutes = 0;
     m_sessionRunning = false;
     m_storeRefused.clear();
     m_version = 0;
@@ -69,7 +63,7 @@ void AccountTable::reset()
 void AccountTable::setSession(int slot, qint32 minutes)
 {
     m_loggedOn = slot;
-    m_sessionMinutes = minutes;
+    m_grantedMinutes = minutes;
 }
 
 AccountSlot &AccountTable::slot(int n)
@@ -180,9 +174,12 @@ void AccountTable::SaveAccounts()
     m_store->replaceSection(Section, values);
 }
 
-AccountTable::LogOn AccountTable::logOn(const QString &user, const QString &password,
+AccountTable::LogOn AccountTable::logOn(const QString &typedUser, const QString &typedPassword,
                                         const QString &today)
 {
+    // User ids and passwords are kept upper-cased: they are typed in any case.
+    const QString user = typedUser.toUpper();
+    const QString password = typedPassword.toUpper();
     if (m_room)
         return roomLogOn(user, password, today);
     LogOn result;
@@ -243,7 +240,7 @@ AccountTable::LogOn AccountTable::logOn(const QString &user, const QString &pass
         }
         result.saveError = error;
     }
-    m_sessionMinutes = rule.sessionMinutes;
+    m_grantedMinutes = rule.sessionMinutes;
     result.outcome = LogOn::LoggedOn;
     return result;
 }
@@ -289,7 +286,7 @@ AccountTable::LogOn AccountTable::roomLogOn(const QString &user, const QString &
     case AccountStore::LogOn::LoggedOn:
         break;
     }
-    m_sessionMinutes = stored.sessionMinutes;
+    m_grantedMinutes = stored.sessionMinutes;
     m_sessionKey = stored.key;
     m_sessionToken = stored.session;
     result.outcome = LogOn::LoggedOn;
@@ -304,13 +301,6 @@ const AccountSlot &AccountTable::loggedOnSlot() const
 qint32 AccountTable::loggedOnAllowance() const
 {
     return m_loggedOn >= 1 && m_loggedOn <= MaxAccounts ? m_accounts[m_loggedOn].minsPerDay : 0;
-}
-
-qint32 AccountTable::countDownMinute()
-{
-    if (m_sessionMinutes > std::numeric_limits<qint32>::min())
-        --m_sessionMinutes;
-    return m_sessionMinutes;
 }
 
 void AccountTable::endSession(qint32 minutesLeft, const QString &today)

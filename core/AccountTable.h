@@ -11,9 +11,10 @@
 class AccountStore;
 class SettingsStore;
 
-// The account table shared by every window: the ten slots, their load from and save to the
-// settings store, and the rules the windows apply to them (logon, session end, password change,
-// the administrator's grid). Slots are numbered 1..MaxAccounts; every access is checked here.
+// The program's account table, which main owns and hands to every window: the ten slots, their load
+// from and save to the settings store, and the rules the windows apply to them (logon, session end,
+// password change, the administrator's grid). Slots are numbered 1..MaxAccounts; every access is
+// checked here.
 class AccountTable
 {
 public:
@@ -91,12 +92,12 @@ public:
         // Any other account is refused then (CannotSave) and nothing changes.
         std::optional<AppError> saveError;
     };
-    // Finds the account whose user id and password match exactly (already upper-cased), applies
+    // Finds the account whose user id and password match, as typed but upper-cased, applies
     // the day rule with today's date text and, when the logon stands, stores the new day with
     // 0 minutes left. A session starts only once the store holds that 0: when it cannot be
     // written, an ordinary account is refused and the table stays as it was. A store that was
     // refused is looked at again first.
-    LogOn logOn(const QString &user, const QString &password, const QString &today);
+    LogOn logOn(const QString &typedUser, const QString &typedPassword, const QString &today);
 
     // The slot of the account logged on, 0 for none.
     int loggedOnIndex() const { return m_loggedOn; }
@@ -107,15 +108,11 @@ public:
     // The logon window waits again: nobody is logged on.
     void logOff() { m_loggedOn = 0; }
 
-    // The minutes of the running session; -1 counts without limit.
-    qint32 sessionMinutes() const { return m_sessionMinutes; }
-    // One minute less (never below the lowest number), and the minutes that are left.
-    qint32 countDownMinute();
-    // The session loses what is left of it.
-    void forfeitSession() { m_sessionMinutes = 0; }
+    // The minutes the last logon granted to its session; -1 counts without limit.
+    qint32 grantedMinutes() const { return m_grantedMinutes; }
     // A session of the logged-on account runs: until it ends, every save stores 0 minutes left
     // for that account, so that a program killed during a session gives no time back.
-    void startSession() { m_sessionRunning = true; }
+    void setSessionRunning(bool running) { m_sessionRunning = running; }
     bool sessionRunning() const { return m_sessionRunning; }
     // Stores minutesLeft and today's date text for the logged-on account. Throws AppError; the
     // table then keeps what the logon stored (nothing left today), as the store does.
@@ -158,7 +155,7 @@ public:
 
     // Back to the empty table of program start (for tests and a fresh run).
     void reset();
-    // For tests and tools that play a session: slot logged on, with minutes.
+    // For tests and tools that play a session: slot logged on, granted these minutes.
     void setSession(int slot, qint32 minutes);
 
     static QString key(const char *prefix, int slot);
@@ -172,7 +169,7 @@ private:
     std::array<AccountSlot, MaxAccounts + 1> m_accounts{};
     int m_count = 0;
     int m_loggedOn = 0;
-    qint32 m_sessionMinutes = 0;
+    qint32 m_grantedMinutes = 0;
     bool m_sessionRunning = false;
     SettingsStore *m_store = nullptr;
     QString m_storeRefused;
@@ -183,6 +180,3 @@ private:
     qint64 m_sessionKey = 0;
     QString m_sessionToken;
 };
-
-// The one account table of the running program.
-AccountTable &module1();

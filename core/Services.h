@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+class AccountTable;
 class ClockChangeSource;
 class Disabler;
 class MessageBoxes;
@@ -22,6 +23,8 @@ class WindowSystem;
 struct Services
 {
     // Always there: the windows use them without looking.
+    // The program's one account table, over its store.
+    AccountTable *accounts = nullptr;
     MessageBoxes *messages = nullptr;
     ProgramEnd *programEnd = nullptr;
     ProgramStarter *starter = nullptr;
@@ -48,7 +51,7 @@ struct Services
     std::function<ClockChangeSource *(QObject *parent)> makeClockChangeSource;
 
     // Whether every service that is always needed is there.
-    bool complete() const { return messages && programEnd && starter && today; }
+    bool complete() const { return accounts && messages && programEnd && starter && today; }
 
     // The optional pieces, made on demand; null where there is none.
     std::unique_ptr<Disabler> disabler() const;

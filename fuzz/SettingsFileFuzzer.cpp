@@ -98,8 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     IniSettingsStore store(path);
-    AccountTable &table = module1();
-    table.reset();
+    AccountTable table;
     table.setStore(&store);
     table.LoadAccounts();
     checkTable(table, store);

@@ -55,7 +55,7 @@ frmLogon::~frmLogon() = default;
 
 void frmLogon::Form_Load()
 {
-    module1().LoadAccounts();
+    m_services.accounts->LoadAccounts();
 }
 
 void frmLogon::refuse(const QString &text)
@@ -114,11 +114,14 @@ void frmLogon::cmdLogOn_Click()
         txtPassword->setFocus();
         return;
     }
-    txtUser->setText(txtUser->text().toUpper());
-    txtPassword->setText(txtPassword->text().toUpper());
+    // The table compares in upper case; the boxes show what it compares.
+    const QString user = txtUser->text();
+    const QString password = txtPassword->text();
+    txtUser->setText(user.toUpper());
+    txtPassword->setText(password.toUpper());
 
     const AccountTable::LogOn logOn =
-        module1().logOn(txtUser->text(), txtPassword->text(), m_services.today->text());
+        m_services.accounts->logOn(user, password, m_services.today->text());
     switch (logOn.outcome) {
     case AccountTable::LogOn::Invalid:
         // The wait runs from the refusal on, while the box is open too.
@@ -274,5 +277,5 @@ void frmLogon::bringBack()
     setVisible(true);
     Timer1->start();
     setWindowState(Qt::WindowNoState);
-    module1().logOff();
+    m_services.accounts->logOff();
 }

@@ -9,7 +9,6 @@
 #include "core/ProgressBar.h"
 #include "core/RemainingShare.h"
 #include "core/Services.h"
-#include "core/SessionDeadlineWatch.h"
 #include "core/TerminationWatch.h"
 #include "core/Today.h"
 #include "core/TrayIcon.h"
@@ -26,7 +25,6 @@
 namespace {
 
 constexpr int MinuteMs = 60000;
-constexpr qint32 WarningMinutes = 5;
 
 const QString TrayTipPrefix = QStringLiteral("Minutes Remaining:");
 const QString WarningText = QStringLiteral("Warning, 5 minutes remaining");
@@ -36,7 +34,8 @@ const QString NoPasswordText = QStringLiteral("Error: You did not specify a new 
 
 } // namespace
 
-frmActive::frmActive(const Services &services) : m_services(services)
+frmActive::frmActive(const Services &services)
+    : m_services(services), m_countdown(*services.accounts, services.deadline)
 {
     setupUi(this);
 
@@ -65,10 +64,8 @@ frmActive::frmActive(const Services &services) : m_services(services)
     connect(cmdSavePsw, &QPushButton::clicked, this, &frmActive::cmdSavePsw_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmActive::cmdCancel_Click);
     // The deadline asks for the same power action as the session end would.
-    connect(optReStart, &QRadioButton::toggled, this, [this](bool restart) {
-        if (m_services.deadline)
-            m_services.deadline->setRestart(restart);
-    });
+    connect(optReStart, &QRadioButton::toggled, this,
+            [this](bool restart) { m_countdown.setRestart(restart); });
 }
 
 frmActive::~frmActive()
@@ -87,18 +84,16 @@ void frmActive::Show()
 void frmActive::Form_Load()
 {
     try {
-        AccountTable &table = module1();
+        const AccountTable &table = *m_services.accounts;
         txtUser->setText(table.loggedOnSlot().userId);
         Timer1->start();
-        txtTime->setText(QString::number(table.sessionMinutes()));
+        txtTime->setText(QString::number(table.grantedMinutes()));
         setWindowState(windowState() & ~Qt::WindowMinimized);
         m_loaded = true;
         // From here on the store keeps 0 minutes left for this account whatever is saved; only
-        // the session end stores the remainder, also when the program is told to end.
-        table.startSession();
-        // Should this thread be held up past the last minute, the session still ends.
-        if (m_services.deadline)
-            m_services.deadline->start(table.sessionMinutes(), optReStart->isChecked());
+        // the session end stores the remainder, also when the program is told to end. Should
+        // this thread be held up past the last minute, the deadline still ends the session.
+        m_countdown.start(table.grantedMinutes(), optReStart->isChecked());
         if (m_services.termination)
             m_services.termination->add(this, [this] { endBySignal(); });
     } catch (const AppError &error) {
@@ -112,24 +107,22 @@ void frmActive::Form_Load()
 
 void frmActive::refreshDisplay()
 {
-    const AccountTable &table = module1();
+    const qint32 minutes = m_countdown.minutes();
     if (tray1)
-        tray1->setTrayTip(TrayTipPrefix + QString::number(table.sessionMinutes()));
-    pb1->setPercent(RemainingShare::percent(table.sessionMinutes(), table.loggedOnAllowance()));
+        tray1->setTrayTip(TrayTipPrefix + QString::number(minutes));
+    pb1->setPercent(RemainingShare::percent(minutes, m_services.accounts->loggedOnAllowance()));
 }
 
 void frmActive::Timer1_Timer()
 {
     Timer1->stop();
-    const qint32 minutes = module1().countDownMinute();
-    if (m_services.deadline)
-        m_services.deadline->shorten(minutes);
-    txtTime->setText(QString::number(minutes));
+    const SessionCountdown::Tick tick = m_countdown.tick();
+    txtTime->setText(QString::number(m_countdown.minutes()));
     refreshDisplay();
     // The countdown goes on behind the box: the session ends at zero whether it is closed or not.
-    if (minutes == WarningMinutes)
+    if (tick == SessionCountdown::Tick::Warn)
         m_services.messages->showWithoutWaiting(WarningText, MessageBoxes::Modality::System);
-    if (minutes != 0) {
+    if (tick != SessionCountdown::Tick::End) {
         Timer1->start();
         return;
     }
@@ -139,14 +132,10 @@ void frmActive::Timer1_Timer()
 void frmActive::SysInfo1_TimeChanged()
 {
     // One penalty per session: a further change while the box is open adds nothing.
-    if (m_penalised)
+    if (!m_countdown.clockChanged())
         return;
-    m_penalised = true;
     // The box does not hold the session back: the day's time is gone and the session ends now.
     m_services.messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
-    module1().forfeitSession();
-    if (m_services.deadline)
-        m_services.deadline->shorten(0);
     cmdLogoff_Click();
 }
 
@@ -161,8 +150,7 @@ void frmActive::storeRemainder()
     // in front of a machine that cannot write its settings. The store keeps what the logon
     // stored, so the rest of the day is forfeited rather than given back.
     try {
-        AccountTable &table = module1();
-        table.endSession(table.sessionMinutes(), m_services.today->text());
+        m_services.accounts->endSession(m_countdown.minutes(), m_services.today->text());
     } catch (const AppError &error) {
         reportError(error);
         std::fprintf(stderr, "TimoraDesk: the minutes left could not be stored: %d %s\n",
@@ -178,15 +166,13 @@ void frmActive::endBySignal()
         return;
     storeRemainder();
     // Stored: the program ends as it is told to, with no power action of its own.
-    if (m_services.deadline)
-        m_services.deadline->clear();
+    m_countdown.dropDeadline();
 }
 
 bool frmActive::endOnce()
 {
-    if (m_ended)
+    if (!m_countdown.end())
         return false;
-    m_ended = true;
     Timer1->stop();
     return true;
 }
@@ -276,7 +262,7 @@ void frmActive::cmdSavePsw_Click()
     }
     try {
         // Only the password: the minutes left stay 0 in the store until the session end.
-        module1().changePassword(txtNewpsw->text());
+        m_services.accounts->changePassword(txtNewpsw->text());
     } catch (const AppError &error) {
         reportError(error);
     }

@@ -2,6 +2,8 @@
 
 #include "frmActiveUi.h"
 
+#include "core/SessionCountdown.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -23,6 +25,8 @@ public:
 
     // Shows the window, modeless, once it has loaded.
     void Show();
+    // The session this window shows.
+    const SessionCountdown &countdown() const { return m_countdown; }
 
     // Handlers, named after their controls and events.
     void Form_Load();
@@ -61,14 +65,13 @@ private:
     // The session end when the program is told to end: the remainder is stored, no restart or
     // shut-down is asked for.
     void endBySignal();
-    // Stops the countdown and returns true the first time only: a session ends once.
+    // Ends the session and stops the timer; true the first time only: a session ends once.
     bool endOnce();
 
     const Services &m_services;
+    SessionCountdown m_countdown;
     bool m_loaded = false;
     bool m_shownOnce = false;
     // Set while the window puts its own state back after hiding in the tray.
     bool m_restoringState = false;
-    bool m_penalised = false;
-    bool m_ended = false;
 };

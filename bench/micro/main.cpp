@@ -169,7 +169,7 @@ int main(int argc, char *argv[])
         folder = own.path();
 
     IniSettingsStore store(folder + QStringLiteral("/TimoraV2/TimoraV2.ini"));
-    AccountTable &table = module1();
+    AccountTable table;
     table.setStore(&store);
     fillTenAccounts(table);
     table.SaveAccounts();

@@ -146,8 +146,8 @@ TEST_F(AboutWindow, GoesWithTheProgramWhenTheLogonWindowExits)
 TEST_F(AboutWindow, ClosingItWhileAnotherProgramWindowIsOpenLeavesTheProgramRunning)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
-    module1().LoadAccounts();
-    module1().setSession(1, 30);
+    accountTable.LoadAccounts();
+    accountTable.setSession(1, 30);
     frmActive &session = flow().session();
     session.Show();
     open().cmdOK->click();

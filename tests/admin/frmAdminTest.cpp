@@ -227,7 +227,7 @@ TEST_F(AdminWindow, ASaveCreatesChangesAndDeletesAccounts)
 
     EXPECT_EQ(w.InErrMsg->text(), RecordsUpdated);
     EXPECT_TRUE(messages.shown.isEmpty());
-    EXPECT_EQ(module1().count(), 3);
+    EXPECT_EQ(accountTable.count(), 3);
     EXPECT_EQ(rowTexts(w, 1), (QStringList{QStringLiteral("KID"), QStringLiteral("PW"),
                                            QStringLiteral("45"), QStringLiteral("12"), kidDate()}));
     EXPECT_EQ(rowTexts(w, 2), (QStringList{QStringLiteral("ALICE"), QStringLiteral("WONDER"),
@@ -264,7 +264,7 @@ TEST_F(AdminWindow, IdsAndPasswordsComeBackUpperCasedAndDuplicatesAreKept)
     EXPECT_EQ(stored("pswd", 2), QStringLiteral("MIXED"));
     EXPECT_EQ(stored("user", 4), QStringLiteral("KID"));
     EXPECT_EQ(stored("pswd", 4), QStringLiteral("OTHER"));
-    EXPECT_EQ(module1().count(), 4);
+    EXPECT_EQ(accountTable.count(), 4);
 }
 
 // One row typed into an otherwise valid grid, and what the save says about it.
@@ -291,7 +291,7 @@ TEST_P(RowCheck, FailsWithItsMessageAndFocusAndStoresNothing)
 {
     storeFamily();
     frmAdmin &w = logOnAsAdministrator();
-    const auto tableBefore = module1().accounts();
+    const auto tableBefore = accountTable.accounts();
     const auto storeBefore = store.section();
     const RowFault &fault = GetParam();
     typeRow(w, 4, QString::fromUtf8(fault.user), QString::fromUtf8(fault.password),
@@ -304,7 +304,7 @@ TEST_P(RowCheck, FailsWithItsMessageAndFocusAndStoresNothing)
     EXPECT_TRUE((w.*fault.field)[4]->hasFocus());
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_FALSE(w.Calendar1->isVisible());
-    EXPECT_EQ(module1().accounts(), tableBefore);
+    EXPECT_EQ(accountTable.accounts(), tableBefore);
     EXPECT_EQ(store.section(), storeBefore);
     EXPECT_TRUE(nothingSavedSinceLogon());
 }
@@ -343,7 +343,7 @@ TEST_F(AdminWindow, AnEmptyRemainingFieldIsFilledFromTheMinutesEvenWhenALaterRow
     EXPECT_EQ(w.InErrMsg->text(), QStringLiteral("Enter Password"));
     EXPECT_TRUE(w.txtPassword[3]->hasFocus());
     EXPECT_EQ(w.txtLeft[1]->text(), QStringLiteral("60"));
-    EXPECT_EQ(module1().account(2).minsLeft, 12);
+    EXPECT_EQ(accountTable.account(2).minsLeft, 12);
     EXPECT_TRUE(nothingSavedSinceLogon());
 }
 
@@ -426,7 +426,7 @@ TEST_P(UnreadableDate, OpensTheCalendarOnItsRowWithoutAMessage)
     save(w);
     ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
     const int savesBefore = store.saves;
-    const auto tableBefore = module1().accounts();
+    const auto tableBefore = accountTable.accounts();
     retype(w.txtDate[2], QString::fromUtf8(GetParam()));
     w.Calendar1->setVisible(false);
     retype(w.txtLeft[2], QString());
@@ -437,7 +437,7 @@ TEST_P(UnreadableDate, OpensTheCalendarOnItsRowWithoutAMessage)
     EXPECT_TRUE(w.cmdSave->hasFocus());
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(store.saves, savesBefore);
-    EXPECT_EQ(module1().accounts(), tableBefore);
+    EXPECT_EQ(accountTable.accounts(), tableBefore);
     // The check stopped before the remaining field was filled.
     EXPECT_TRUE(w.txtLeft[2]->text().isEmpty());
 }
@@ -476,7 +476,7 @@ TEST_F(AdminWindow, AFailedSaveIsReportedWithItsNumberAndNotAsUpdated)
     EXPECT_TRUE(w.InErrMsg->text().isEmpty());
     EXPECT_EQ(stored("user", 2), QStringLiteral("KID"));
     // The table was rebuilt before the store failed, and the grid shows it.
-    EXPECT_EQ(module1().count(), 2);
+    EXPECT_EQ(accountTable.count(), 2);
     EXPECT_EQ(w.txtUser[1]->text(), QStringLiteral("TEEN"));
 }
 
@@ -484,7 +484,7 @@ TEST_F(AdminWindow, AFailedSaveIsReportedWithItsNumberAndNotAsUpdated)
 TEST_F(AdminWindow, AFaultInAFirstRowWithoutUserIdFocusesItsFirstUsableField)
 {
     frmAdmin &w = logOnAsAdministrator(QStringLiteral("quiverlantern"));
-    module1().setAccounts({});
+    accountTable.setAccounts({});
     QTest::mouseClick(w.cmdReload, Qt::LeftButton);
     retype(w.txtMins[0], QStringLiteral("10"));
     w.cmdSave->setFocus();
@@ -501,7 +501,7 @@ TEST_P(LeavingTheWindow, BringsBackTheLogonWindowAndSavesNothing)
 {
     storeFamily();
     frmAdmin &w = logOnAsAdministrator();
-    const auto tableBefore = module1().accounts();
+    const auto tableBefore = accountTable.accounts();
     retype(w.txtMins[1], QStringLiteral("999"));
     disablerLog.clear();
     if (GetParam())
@@ -514,12 +514,12 @@ TEST_P(LeavingTheWindow, BringsBackTheLogonWindowAndSavesNothing)
     EXPECT_TRUE(logon.isVisible());
     EXPECT_TRUE(logon.Timer1->isActive());
     EXPECT_FALSE(logon.windowState() & Qt::WindowMinimized);
-    EXPECT_EQ(module1().loggedOnIndex(), 0);
+    EXPECT_EQ(accountTable.loggedOnIndex(), 0);
     ASSERT_FALSE(disablerLog.isEmpty());
     EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
     EXPECT_FALSE(disablerLog.contains(QStringLiteral("shut-down requested")));
     EXPECT_TRUE(nothingSavedSinceLogon());
-    EXPECT_EQ(module1().accounts(), tableBefore);
+    EXPECT_EQ(accountTable.accounts(), tableBefore);
     EXPECT_EQ(programEnd.ends, 0);
 
     // The next administrator logon gets a fresh window.
@@ -713,9 +713,9 @@ TEST_F(AdminWindow, ARemainingTypedForTodayInAnotherDateFormIsWhatTheNextLogonGe
     retype(w.txtDate[1], QStringLiteral("2026-12-08"));
     save(w);
     ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
-    ASSERT_EQ(module1().logOn(QStringLiteral("KID"), QStringLiteral("PW"), todayText()).outcome,
+    ASSERT_EQ(accountTable.logOn(QStringLiteral("KID"), QStringLiteral("PW"), todayText()).outcome,
               AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(module1().sessionMinutes(), 5) << "the same day, not a new day's 60";
+    EXPECT_EQ(accountTable.grantedMinutes(), 5) << "the same day, not a new day's 60";
 }
 
 TEST_F(AdminWindow, AFailedSaveTakesAnEarlierSavesRecordsUpdatedAway)
@@ -782,12 +782,12 @@ protected:
     void SetUp() override
     {
         AdminWindow::SetUp();
-        module1().setAccountStore(&room);
+        accountTable.setAccountStore(&room);
     }
     void TearDown() override
     {
         AdminWindow::TearDown();
-        module1().setAccountStore(nullptr);
+        accountTable.setAccountStore(nullptr);
     }
     FakeRoom room;
 };
@@ -811,7 +811,7 @@ TEST_F(AdminWindowInARoom, ASaveTheServerFailsKeepsTheTypedGridAndSaysSoInTheMes
     EXPECT_EQ(w.txtMins[1]->text(), QStringLiteral("45"));
     EXPECT_EQ(rowTexts(w, 2), typed) << "as typed, not upper-cased or closed up";
     EXPECT_TRUE(w.chkDel[1]->isChecked());
-    EXPECT_EQ(module1().account(2).minsPerDay, 60) << "the table is as the room has it";
+    EXPECT_EQ(accountTable.account(2).minsPerDay, 60) << "the table is as the room has it";
 
     // Once the server takes it, the same grid is saved.
     room.failSaves = false;

@@ -24,6 +24,7 @@ protected:
         TimoraTest::SetUp();
         // No disabler, tray icon, clock-change source, window system, registry or signal watch.
         services = Services{};
+        services.accounts = &accountTable;
         services.messages = &messages;
         services.programEnd = &programEnd;
         services.starter = &starter;
@@ -37,6 +38,9 @@ TEST(ProgramFlowServices, AFlowWithoutTheServicesThatAreAlwaysNeededIsRefused)
 {
     Fakes fakes;
     fakes.services.today = nullptr;
+    EXPECT_THROW(ProgramFlow flow(fakes.services), std::invalid_argument);
+    fakes.installFakes();
+    fakes.services.accounts = nullptr;
     EXPECT_THROW(ProgramFlow flow(fakes.services), std::invalid_argument);
     fakes.installFakes();
     EXPECT_NO_THROW(ProgramFlow flow(fakes.services));
@@ -65,7 +69,7 @@ TEST_F(BareFlow, TheAdministratorComesAndGoesAndTheLogonWindowWaitsAgain)
     QTest::mouseClick(flow().admin().cmdLogoff, Qt::LeftButton);
     EXPECT_FALSE(flow().hasAdmin());
     EXPECT_TRUE(flow().logon().isVisible());
-    EXPECT_EQ(module1().loggedOnIndex(), 0);
+    EXPECT_EQ(accountTable.loggedOnIndex(), 0);
     EXPECT_EQ(programEnd.ends, 0);
 }
 

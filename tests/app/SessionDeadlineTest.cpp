@@ -105,10 +105,11 @@ TEST_F(AOneMinuteSession, EndsOnTimeWhileAnotherClientHoldsTheServerThroughItsLa
     grabber.waitForFinished(10000);
 
     // The rest of the day is gone.
-    module1().reset();
-    module1().LoadAccounts();
-    EXPECT_EQ(module1().account(2).minsLeft, 0);
-    EXPECT_EQ(module1().account(2).lastDate, SystemToday().text());
+    AccountTable &table = accounts->table;
+    table.reset();
+    table.LoadAccounts();
+    EXPECT_EQ(table.account(2).minsLeft, 0);
+    EXPECT_EQ(table.account(2).lastDate, SystemToday().text());
 }
 
 } // namespace

@@ -2,9 +2,8 @@
 // password change, and the administrator's grid.
 #include "core/AccountTable.h"
 #include "core/AppError.h"
+#include "core/SessionCountdown.h"
 #include "tests/support/FakeServices.h"
-
-#include <limits>
 
 namespace {
 
@@ -30,7 +29,7 @@ protected:
         return store.section().value(AccountTable::key(prefix, slot));
     }
 
-    AccountTable &table = module1();
+    AccountTable &table = accountTable;
 };
 
 struct LogOnCase
@@ -66,7 +65,7 @@ TEST_P(LogOnRule, GivesTheSessionOrTheRefusalAndStoresTheNewDay)
     EXPECT_FALSE(result.saveError.has_value());
     EXPECT_EQ(result.administrator, c.slot.userId == AccountTable::AdminId);
     EXPECT_EQ(table.loggedOnIndex(), 2);
-    EXPECT_EQ(table.sessionMinutes(), c.sessionMinutes);
+    EXPECT_EQ(table.grantedMinutes(), c.sessionMinutes);
     EXPECT_EQ(stored("left"), c.storedLeft);
     EXPECT_EQ(stored("date"), c.storedDate);
 }
@@ -118,10 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
                                 0,
                                 {},
                                 {}},
-                      LogOnCase{"LowerCaseIsNotTheStoredUpperCase",
+                      LogOnCase{"TypedInAnyCaseIsComparedUpperCased", Kid, QStringLiteral("kId"),
+                                QStringLiteral("pw"), AccountTable::LogOn::LoggedOn, 60,
+                                QStringLiteral("0"), Today},
+                      LogOnCase{"UpperCasingMakesNoWrongPasswordRight",
                                 Kid,
                                 QStringLiteral("kid"),
-                                QStringLiteral("pw"),
+                                QStringLiteral("px"),
                                 AccountTable::LogOn::Invalid,
                                 0,
                                 {},
@@ -185,14 +187,14 @@ TEST_F(AccountRules, NoSessionStartsWhenTheStoreCannotTakeTheLogonAndNothingChan
               QStringLiteral("Sorry, the accounts cannot be saved. See your administrator"));
     EXPECT_FALSE(result.administrator);
     EXPECT_EQ(table.loggedOnIndex(), 0);
-    EXPECT_EQ(table.sessionMinutes(), 0);
+    EXPECT_EQ(table.grantedMinutes(), 0);
     EXPECT_EQ(table.accounts(), before) << "the table keeps what the store holds";
 
     // Once the store takes it, the same account logs on with what was stored before.
     const AccountTable::LogOn again =
         table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
     EXPECT_EQ(again.outcome, AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(table.sessionMinutes(), 25);
+    EXPECT_EQ(table.grantedMinutes(), 25);
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
 }
 
@@ -213,11 +215,12 @@ TEST_F(AccountRules, ASessionEndTheStoreCannotTakeForfeitsTheRestOfTheDay)
 {
     load(Kid);
     table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    table.startSession();
-    table.countDownMinute();
+    SessionCountdown session(table, nullptr);
+    session.start(table.grantedMinutes(), true);
+    session.tick();
     store.failNextSave = true;
     try {
-        table.endSession(table.sessionMinutes(), Today);
+        table.endSession(session.minutes(), Today);
         ADD_FAILURE() << "the failed session end reported success";
     } catch (const AppError &error) {
         EXPECT_EQ(error.number(), 75);
@@ -241,14 +244,16 @@ TEST_F(AccountRules, DuringASessionEverySaveStoresNothingLeftAndTheEndStoresTheR
 {
     load(Kid);
     table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    table.startSession();
-    table.countDownMinute();
-    table.countDownMinute();
+    SessionCountdown session(table, nullptr);
+    session.start(table.grantedMinutes(), true);
+    EXPECT_TRUE(table.sessionRunning());
+    session.tick();
+    session.tick();
     table.changePassword(QStringLiteral("neW2"));
     EXPECT_EQ(stored("pswd"), QStringLiteral("NEW2"));
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
 
-    table.endSession(table.sessionMinutes(), QStringLiteral("12/9/2026"));
+    table.endSession(session.minutes(), QStringLiteral("12/9/2026"));
     EXPECT_FALSE(table.sessionRunning());
     EXPECT_EQ(stored("left"), QStringLiteral("58"));
     EXPECT_EQ(stored("date"), QStringLiteral("12/9/2026"));
@@ -271,17 +276,6 @@ TEST_F(AccountRules, NoSessionMeansNoSlotToEndOrChange)
     } catch (const AppError &error) {
         EXPECT_EQ(error.text(), QStringLiteral("9 Subscript out of range"));
     }
-}
-
-TEST_F(AccountRules, TheCountdownStopsAtTheLowestNumberAndGoesOnBelowZeroWithoutLimit)
-{
-    table.setSession(1, -1);
-    EXPECT_EQ(table.countDownMinute(), -2);
-    table.setSession(1, std::numeric_limits<qint32>::min());
-    EXPECT_EQ(table.countDownMinute(), std::numeric_limits<qint32>::min());
-    table.setSession(1, 5);
-    table.forfeitSession();
-    EXPECT_EQ(table.sessionMinutes(), 0);
 }
 
 TEST_F(AccountRules, SlotsOutsideOneToTenAreRefusedAndEmptySlotsReadEmpty)

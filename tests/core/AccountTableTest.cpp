@@ -7,7 +7,7 @@ namespace {
 class AccountTableStore : public TimoraTest
 {
 protected:
-    AccountTable &table = module1();
+    AccountTable &table = accountTable;
 };
 
 TEST_F(AccountTableStore, EmptyStoreGivesTheFirstRunAdministratorInMemoryOnly)

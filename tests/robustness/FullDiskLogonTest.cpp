@@ -25,7 +25,7 @@ protected:
             GTEST_SKIP() << disk->whyNot().toStdString();
         path = disk->path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
         file = std::make_unique<IniSettingsStore>(path);
-        AccountTable &table = module1();
+        AccountTable &table = accountTable;
         table.setStore(file.get());
         table.setAccounts({{AccountTable::AdminId, QStringLiteral("BOSS"), -1, todayText(), -1},
                            {QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 20}});
@@ -112,7 +112,7 @@ TEST_F(LogonOnAFullDisk, ASessionEndThatCannotBeStoredLeavesNoTimeForTheRestOfTh
     // The program starts again on a disk with room: the rest of today is gone.
     disk->freeUp();
     restartProgram();
-    module1().setStore(file.get());
+    accountTable.setStore(file.get());
     messages.shown.clear();
     logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Sorry, no time left today")});

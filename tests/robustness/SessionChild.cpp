@@ -24,8 +24,8 @@ int main(int argc, char *argv[])
         return 2;
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
-    module1().setStore(&store);
     Fakes fakes;
+    fakes.accountTable.setStore(&store);
     fakes.services.makeDisabler = [] {
         return std::make_unique<PrintingDisabler>();
     };

@@ -70,7 +70,7 @@ protected:
 
     AccountSlot storedKid()
     {
-        AccountTable &table = module1();
+        AccountTable &table = accounts.table;
         table.reset();
         table.LoadAccounts();
         return table.account(2);

@@ -45,18 +45,18 @@ protected:
     QByteArray saveFirstVersion(const QString &folder)
     {
         useFolder(folder);
-        fillTable(table, 1);
-        table.SaveAccounts();
-        saved = table.accounts();
+        fillTable(accounts->table, 1);
+        accounts->table.SaveAccounts();
+        saved = accounts->table.accounts();
         return TestFiles::read(path);
     }
 
     // The next save must fail with the clear error and leave version 1 loadable as it was.
     void expectRefusedAndNothingLost(const QByteArray &before)
     {
-        fillTable(table, 2);
+        fillTable(accounts->table, 2);
         try {
-            table.SaveAccounts();
+            accounts->table.SaveAccounts();
             ADD_FAILURE() << "the save reported success";
         } catch (const AppError &error) {
             EXPECT_EQ(error.number(), 75);
@@ -65,14 +65,13 @@ protected:
             EXPECT_TRUE(error.description().contains(path)) << error.description().toStdString();
         }
         EXPECT_EQ(TestFiles::read(path), before);
-        table.reset();
-        table.LoadAccounts();
-        EXPECT_EQ(table.count(), AccountTable::MaxAccounts);
-        EXPECT_EQ(table.accounts(), saved);
+        accounts->table.reset();
+        accounts->table.LoadAccounts();
+        EXPECT_EQ(accounts->table.count(), AccountTable::MaxAccounts);
+        EXPECT_EQ(accounts->table.accounts(), saved);
     }
 
     std::unique_ptr<AccountsOnFile> accounts;
-    AccountTable &table = module1();
     QString path;
     QList<AccountSlot> saved;
 };
@@ -93,12 +92,12 @@ TEST_F(StoreOnAFaultyDisk, AFullDiskRefusesTheSaveAndTheAccountsOnItStayWhole)
 
     // Once there is room again, the next save goes through.
     disk.freeUp();
-    fillTable(table, 2);
-    const auto second = table.accounts();
-    table.SaveAccounts();
-    table.reset();
-    table.LoadAccounts();
-    EXPECT_EQ(table.accounts(), second);
+    fillTable(accounts->table, 2);
+    const auto second = accounts->table.accounts();
+    accounts->table.SaveAccounts();
+    accounts->table.reset();
+    accounts->table.LoadAccounts();
+    EXPECT_EQ(accounts->table.accounts(), second);
 }
 
 TEST_F(StoreOnAFaultyDisk, TheVeryFirstSaveOnAFullDiskFailsAndTheNextStartIsStillAFirstRun)
@@ -109,14 +108,14 @@ TEST_F(StoreOnAFaultyDisk, TheVeryFirstSaveOnAFullDiskFailsAndTheNextStartIsStil
     ASSERT_TRUE(QDir().mkpath(disk.path() + QStringLiteral("/TimoraV2")));
     ASSERT_GT(disk.fill(), 0);
     useFolder(disk.path());
-    table.LoadAccounts();
-    EXPECT_THROW(table.SaveAccounts(), AppError);
+    accounts->table.LoadAccounts();
+    EXPECT_THROW(accounts->table.SaveAccounts(), AppError);
 
-    table.reset();
-    table.LoadAccounts();
-    EXPECT_EQ(table.count(), 1);
-    EXPECT_EQ(table.account(1).userId, AccountTable::AdminId);
-    EXPECT_EQ(table.account(1).password, AccountTable::FirstRunPassword);
+    accounts->table.reset();
+    accounts->table.LoadAccounts();
+    EXPECT_EQ(accounts->table.count(), 1);
+    EXPECT_EQ(accounts->table.account(1).userId, AccountTable::AdminId);
+    EXPECT_EQ(accounts->table.account(1).password, AccountTable::FirstRunPassword);
 }
 
 // What is made read-only: the settings file itself, or the folder that holds it.

@@ -24,10 +24,9 @@ int main(int argc, char *argv[])
     const bool sessionEnd = std::strcmp(argv[1], "session-end") == 0;
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[2]));
-    AccountTable &table = module1();
-    table.setStore(&store);
-
     Fakes fakes;
+    AccountTable &table = fakes.accountTable;
+    table.setStore(&store);
     ProgramFlow flow(fakes.services);
     const RecordingMessageBoxes &messages = fakes.messages;
     QStringList &disablerLog = fakes.disablerLog;

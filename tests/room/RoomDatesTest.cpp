@@ -49,7 +49,7 @@ TEST_F(RoomDates, ComputersInTwoLocalesGiveOneAllowanceADay)
     ASSERT_EQ(
         b.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
         AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(b.table.sessionMinutes(), 20);
+    EXPECT_EQ(b.table.grantedMinutes(), 20);
     b.table.endSession(7, DateText::fromDate(Day));
 
     // The administrator on the de_DE computer saves the grid as it shows it: the dates read, and
@@ -91,7 +91,7 @@ TEST_F(RoomDates, EveryFormTheGridReadsIsStoredAsTheOneDay)
         const AccountTable::LogOn logOn = boss.table.logOn(
             QStringLiteral("U%1").arg(n), QStringLiteral("PW"), DateText::fromDate(Day));
         ASSERT_EQ(logOn.outcome, AccountTable::LogOn::LoggedOn);
-        EXPECT_EQ(boss.table.sessionMinutes(), 5) << "today's Remaining, not a new day's 60";
+        EXPECT_EQ(boss.table.grantedMinutes(), 5) << "today's Remaining, not a new day's 60";
     }
 }
 

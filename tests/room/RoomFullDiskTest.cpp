@@ -43,7 +43,7 @@ protected:
     {
         const AccountTable::LogOn logOn =
             pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-        return logOn.outcome == AccountTable::LogOn::LoggedOn ? pc.table.sessionMinutes() : -100;
+        return logOn.outcome == AccountTable::LogOn::LoggedOn ? pc.table.grantedMinutes() : -100;
     }
 
     std::unique_ptr<ScratchDisk> disk;

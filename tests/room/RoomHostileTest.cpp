@@ -19,7 +19,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
                        "(NULL, 'NOSLOT', 'PW', '60', NULL, '60'),"
                        "(2, 'KID', NULL, 'abc', NULL, NULL),"
                        "(2, 'LATER', 'PW', '99', NULL, '99'),"
-                       "(3, 'BIG', repeat('x', %1), '99999999999', NULL, '-1' || chr(1)),"
+                       "(3, 'BIG', repeat('X', %1), '99999999999', NULL, '-1' || chr(1)),"
                        "(4, 'U4', 'PW', ' 7 ', '1/1/2026', '+5')")
             .arg(big)));
     QString rows;
@@ -43,7 +43,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
     slot(1, AccountTable::AdminId, QStringLiteral("BOSS"), QStringLiteral("-1"), {},
          QStringLiteral("-1"));
     slot(2, QStringLiteral("KID"), {}, QStringLiteral("abc"), {}, {});
-    slot(3, QStringLiteral("BIG"), QString(big, QLatin1Char('x')), QStringLiteral("99999999999"),
+    slot(3, QStringLiteral("BIG"), QString(big, QLatin1Char('X')), QStringLiteral("99999999999"),
          {}, QStringLiteral("-1\x01"));
     slot(4, QStringLiteral("U4"), QStringLiteral("PW"), QStringLiteral(" 7 "),
          QStringLiteral("1/1/2026"), QStringLiteral("+5"));
@@ -66,7 +66,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
                   .outcome,
               AccountTable::LogOn::Invalid);
     EXPECT_EQ(pc.table
-                  .logOn(QStringLiteral("BIG"), QString(big, QLatin1Char('x')),
+                  .logOn(QStringLiteral("BIG"), QString(big, QLatin1Char('X')),
                          QStringLiteral("2/2/2026"))
                   .outcome,
               AccountTable::LogOn::Disabled)
@@ -74,7 +74,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
     ASSERT_EQ(pc.table.logOn(QStringLiteral("U4"), QStringLiteral("PW"), QStringLiteral("1/1/2026"))
                   .outcome,
               AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(pc.table.sessionMinutes(), 5);
+    EXPECT_EQ(pc.table.grantedMinutes(), 5);
 }
 
 } // namespace

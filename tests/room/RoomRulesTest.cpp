@@ -26,7 +26,7 @@ TEST_F(RoomRules, ALogonReadsTheRowFreshAndAppliesTheDayRuleThere)
     const AccountTable::LogOn kid =
         first.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
     ASSERT_EQ(kid.outcome, AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(first.table.sessionMinutes(), 60) << "a new day gives the whole allowance";
+    EXPECT_EQ(first.table.grantedMinutes(), 60) << "a new day gives the whole allowance";
     EXPECT_EQ(stored().at(1), (AccountSlot{Kid.userId, Kid.password, 60, Today, 0}));
 
     const AccountTable::LogOn again =
@@ -43,7 +43,7 @@ TEST_F(RoomRules, ALogonReadsTheRowFreshAndAppliesTheDayRuleThere)
     const qint64 before = admin->load().version;
     EXPECT_EQ(second.table.logOn(QStringLiteral("HALF"), QStringLiteral("PW"), Today).outcome,
               AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(second.table.sessionMinutes(), 25) << "the same day continues with what is left";
+    EXPECT_EQ(second.table.grantedMinutes(), 25) << "the same day continues with what is left";
     EXPECT_EQ(admin->load().version, before + 1) << "a logon that stands changes the version";
 
     const AccountTable::LogOn boss =
@@ -71,7 +71,7 @@ TEST_F(RoomRules, SessionEndAndPasswordFindTheirRowByKeyAndTouchNothingElse)
     Computer pc(computer(QStringLiteral("pc")));
     ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
               AccountTable::LogOn::LoggedOn);
-    pc.table.startSession();
+    pc.table.setSessionRunning(true);
 
     // The administrator moves KID from slot 2 to slot 3 and changes HALF, on another computer.
     Computer boss(computer(QStringLiteral("boss")));
@@ -196,7 +196,7 @@ TEST_F(RoomRules, TheAdministratorsRemainingForAnAccountInASessionIsWhatStays)
     Computer pc(computer(QStringLiteral("pc")));
     ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
               AccountTable::LogOn::LoggedOn);
-    pc.table.startSession();
+    pc.table.setSessionRunning(true);
     Computer boss(computer(QStringLiteral("boss")));
     // The administrator's logon brings the table to his computer.
     boss.table.reload();

@@ -436,7 +436,7 @@ TEST_F(SessionWindow, AClockChangeWhileHiddenInTheTrayForfeitsTheDay)
     EXPECT_EQ(messages.shown[0].text, Penalty);
     EXPECT_EQ(messages.shown[0].modality, MessageBoxes::Modality::System);
     EXPECT_FALSE(messages.shown[0].waited);
-    EXPECT_EQ(module1().sessionMinutes(), 0);
+    EXPECT_EQ(w.countdown().minutes(), 0);
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
     EXPECT_EQ(stored("date"), DateText::fromDate(today.day));
     EXPECT_EQ(disablerLog, QStringList{Restart});
@@ -674,8 +674,8 @@ class SessionLoadFailure : public SessionWindow, public ::testing::WithParamInte
 TEST_P(SessionLoadFailure, IsReportedAndTheProgramStartsAnew)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
-    module1().LoadAccounts();
-    module1().setSession(GetParam(), 30);
+    accountTable.LoadAccounts();
+    accountTable.setSession(GetParam(), 30);
 
     frmActive &w = flow().session();
     w.Show();
@@ -785,7 +785,7 @@ TEST_F(SessionWindow, AnEmptyNewPasswordIsRefusedAndCancelStoresNothing)
     EXPECT_FALSE(w.frmPswChg->isVisible());
     EXPECT_EQ(store.section(), before);
     EXPECT_EQ(store.saves, saves);
-    EXPECT_EQ(module1().account(2).password, QStringLiteral("PW"));
+    EXPECT_EQ(accountTable.account(2).password, QStringLiteral("PW"));
 
     // Opened again, the box still holds what was typed.
     QTest::mouseClick(w.cmdNewPsw, Qt::LeftButton);

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-// The one account table over a settings file of the test's own, where the program keeps it below
+// An account table over a settings file of the test's own, where the program keeps it below
 // a configuration folder: <configuration folder>/TimoraV2/TimoraV2.ini. Nothing is written until
 // the test saves; the table starts empty, and is emptied and lets go of the store when the object
 // goes.
@@ -35,7 +35,7 @@ public:
     bool write(const QByteArray &bytes) const;
 
     IniSettingsStore store{QString()};
-    AccountTable &table = module1();
+    AccountTable table;
 
 private:
     void useFolder(const QString &configFolder);

@@ -40,6 +40,7 @@ Fakes::Fakes()
 void Fakes::installFakes()
 {
     services = Services{};
+    services.accounts = &accountTable;
     services.messages = &messages;
     services.programEnd = &programEnd;
     services.starter = &starter;
@@ -64,8 +65,7 @@ TimoraTest::~TimoraTest() = default;
 
 void TimoraTest::SetUp()
 {
-    module1().reset();
-    module1().setStore(&store);
+    accountTable.setStore(&store);
 }
 
 ProgramFlow &TimoraTest::flow()
@@ -78,8 +78,8 @@ ProgramFlow &TimoraTest::flow()
 void TimoraTest::TearDown()
 {
     dropWindows();
-    module1().reset();
-    module1().setStore(nullptr);
+    accountTable.reset();
+    accountTable.setStore(nullptr);
 }
 
 void TimoraTest::dropWindows()
@@ -105,8 +105,8 @@ void TimoraTest::logOnAs(const QString &user, const QString &password)
 void TimoraTest::restartProgram()
 {
     dropWindows();
-    module1().reset();
-    module1().setStore(&store);
+    accountTable.reset();
+    accountTable.setStore(&store);
 }
 
 void logOnAs(frmLogon &logon, const QString &user, const QString &password)

@@ -2,6 +2,7 @@
 
 #include "MemorySettingsStore.h"
 #include "app/ProgramFlow.h"
+#include "core/AccountTable.h"
 #include "core/ClockChangeSource.h"
 #include "core/Disabler.h"
 #include "core/MessageBoxes.h"
@@ -182,6 +183,8 @@ struct Fakes
     // Points every member of services at the fakes (again).
     void installFakes();
 
+    // The program's account table, handed to the windows; over no store until one is set.
+    AccountTable accountTable;
     RecordingMessageBoxes messages;
     RecordingProgramEnd programEnd;
     RecordingStarter starter;

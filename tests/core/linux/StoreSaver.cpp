@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
-    AccountTable &table = module1();
+    AccountTable table;
     table.setStore(&store);
     std::puts("ready");
     std::fflush(stdout);

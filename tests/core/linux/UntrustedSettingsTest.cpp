@@ -62,14 +62,10 @@ protected:
     static void saveKid(const QString &file)
     {
         IniSettingsStore kidStore(file);
-        AccountTable &t = module1();
-        SettingsStore *const before = t.store();
-        t.reset();
+        AccountTable t;
         t.setStore(&kidStore);
         t.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
         t.SaveAccounts();
-        t.reset();
-        t.setStore(before);
     }
 
     static QByteArray name(const QString &p) { return QFile::encodeName(p); }

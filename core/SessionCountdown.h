@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QtGlobal>
+
+class AccountTable;
+class SessionDeadlineWatch;
+
+// The running session of the account logged on: its minutes, one less a minute, the warning and
+// the end they bring, the penalty for a changed clock, and the session's one end. The session
+// window shows what it reports and passes on what happens; the account table keeps the accounts
+// and stores the remainder. The deadline watch, when there is one, follows the countdown, so that
+// an overdue session ends even while the window thread is held up.
+class SessionCountdown
+{
+public:
+    // The warning comes when this many minutes are left.
+    static constexpr qint32 WarningMinutes = 5;
+
+    // What a minute brought.
+    enum class Tick {
+        // Nothing to say; the countdown goes on.
+        Counting,
+        // WarningMinutes are left; the countdown goes on.
+        Warn,
+        // No minute is left, or the session is already over: it ends now.
+        End,
+    };
+
+    // Both must outlive the countdown; the deadline watch may be missing.
+    SessionCountdown(AccountTable &accounts, SessionDeadlineWatch *deadline);
+
+    // The countdown starts with these minutes (below zero: without limit), the deadline with them
+    // and the given power action. From here on every save of the table stores 0 minutes left for
+    // the account logged on, until the session end stores the remainder.
+    void start(qint32 minutes, bool restart);
+    // The power action the end asks for: restart (true) or shut-down.
+    void setRestart(bool restart);
+
+    // The minutes left; a session without limit counts below zero.
+    qint32 minutes() const { return m_minutes; }
+    bool ended() const { return m_ended; }
+
+    // One minute less (never below the lowest number), brought to the deadline. A session that
+    // has ended stays as it is.
+    Tick tick();
+    // A change of the system clock: the first one in a session forfeits what is left of it (the
+    // deadline comes forward to now) and returns true, for the penalty to be shown and the
+    // session ended; every later one changes nothing and returns false.
+    bool clockChanged();
+    // The session ends: true the first time only, whatever the way out (Log Off, zero, the
+    // penalty, the program told to end). The countdown stops.
+    bool end();
+    // The session ended without a power action of its own (the program was told to end and has
+    // stored the remainder): nothing more is due.
+    void dropDeadline();
+
+private:
+    AccountTable &m_accounts;
+    SessionDeadlineWatch *m_deadline;
+    qint32 m_minutes = 0;
+    bool m_penalised = false;
+    bool m_ended = false;
+};
