@@ -118,7 +118,7 @@ void frmAdmin::cmdSave_Click()
     try {
         replaced = module1().replaceWithGrid(rows);
     } catch (const AppError &error) {
-        if (module1().accountStore()) {
+        if (module1().sharedStore()) {
             InErrMsg->setText(AccountTable::ServerSaveFailedText);
             return;
         }

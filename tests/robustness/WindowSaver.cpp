@@ -6,6 +6,7 @@
 #include "admin/frmAdmin.h"
 #include "app/ProgramFlow.h"
 #include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 #include "session/frmActive.h"
 #include "tests/support/AlternatingTables.h"
@@ -24,8 +25,9 @@ int main(int argc, char *argv[])
     const bool sessionEnd = std::strcmp(argv[1], "session-end") == 0;
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[2]));
+    FileAccountStore accounts(store);
     AccountTable &table = module1();
-    table.setStore(&store);
+    table.setStore(&accounts);
 
     Fakes fakes;
     ProgramFlow flow(fakes.services);

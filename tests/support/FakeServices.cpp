@@ -65,7 +65,7 @@ TimoraTest::~TimoraTest() = default;
 void TimoraTest::SetUp()
 {
     module1().reset();
-    module1().setStore(&store);
+    module1().setStore(&fileStore);
 }
 
 ProgramFlow &TimoraTest::flow()
@@ -106,7 +106,7 @@ void TimoraTest::restartProgram()
 {
     dropWindows();
     module1().reset();
-    module1().setStore(&store);
+    module1().setStore(&fileStore);
 }
 
 void logOnAs(frmLogon &logon, const QString &user, const QString &password)

@@ -1,5 +1,6 @@
 #include "core/AccountTable.h"
 #include "core/AppError.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 #include "tests/support/AccountsOnFile.h"
 #include "tests/support/TestFiles.h"
@@ -63,9 +64,10 @@ protected:
     {
         IniSettingsStore kidStore(file);
         AccountTable &t = module1();
-        SettingsStore *const before = t.store();
+        AccountStore *const before = t.store();
+        FileAccountStore kidAccounts(kidStore);
         t.reset();
-        t.setStore(&kidStore);
+        t.setStore(&kidAccounts);
         t.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
         t.SaveAccounts();
         t.reset();
