@@ -118,7 +118,7 @@ void frmAdmin::cmdSave_Click()
     try {
         replaced = m_services.accounts->replaceWithGrid(rows);
     } catch (const AppError &error) {
-        if (m_services.accounts->accountStore()) {
+        if (m_services.accounts->sharedStore()) {
             InErrMsg->setText(AccountTable::ServerSaveFailedText);
             return;
         }

@@ -4,6 +4,7 @@
 #include "core/AppError.h"
 #include "core/AppIcon.h"
 #include "core/CursorBlinkLimit.h"
+#include "core/FileAccountStore.h"
 #include "core/FirstFrame.h"
 #include "core/ImmediateProgramEnd.h"
 #include "core/ProgramStyle.h"
@@ -19,15 +20,16 @@
 #include "core/linux/LauncherSocket.h"
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/LogindPowerBackend.h"
-#include "core/linux/PostgresAccountStore.h"
-#include "core/linux/RoomJournalDelivery.h"
 #include "core/linux/SessionBusFallback.h"
 #include "core/linux/SignalTerminationWatch.h"
 #include "core/linux/TimerFdClockSource.h"
 #include "core/linux/X11WindowSystem.h"
 #include "logon/frmLogon.h"
+#include "room/PostgresAccountStore.h"
+#include "room/RoomJournalDelivery.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
@@ -125,16 +127,21 @@ int main(int argc, char *argv[])
     s.makeClockChangeSource = [](QObject *parent) -> ClockChangeSource * {
         return new TimerFdClockSource(parent);
     };
-    accounts.setStore(&store);
-    // Room mode: the account table of the server that the service timoradesk names, shared with
-    // the other computers of the room. The server is first reached once the logon window is on
-    // the screen; remainders kept while it was away are stored as soon as it answers.
+    // The accounts of this computer alone, in its settings file; or, in room mode, the account
+    // table of the server that the service timoradesk names, shared with the other computers of
+    // the room. The server is first reached once the logon window is on the screen; remainders
+    // kept while it was away (in a journal beside the settings file, in the account's private
+    // folder) are stored as soon as it answers.
+    FileAccountStore file(store);
     std::unique_ptr<PostgresAccountStore> room;
     if (const QString serviceFile = PostgresAccountStore::serviceFile(); !serviceFile.isEmpty()) {
         room = std::make_unique<PostgresAccountStore>(
             QStringLiteral("service=") + PostgresAccountStore::ServiceName,
-            PostgresAccountStore::defaultJournalPath(), serviceFile);
-        accounts.setAccountStore(room.get());
+            QFileInfo(store.filePath()).absolutePath() + QStringLiteral("/room-journal"),
+            serviceFile);
+        accounts.setStore(room.get());
+    } else {
+        accounts.setStore(&file);
     }
 
     // The start-up benchmark's timestamp; without TIMORA_BENCH_READY=1 nothing is watched.

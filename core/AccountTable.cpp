@@ -2,35 +2,11 @@
 
 #include "AccountStore.h"
 #include "Conversions.h"
-#include "DayRule.h"
-#include "SettingsStore.h"
 #include "StoredDate.h"
 
-#include <cstdio>
 #include <limits>
 
 namespace {
-
-// Minutes are stored as plain decimal text; anything else (empty, garbage, out of range)
-// reads as 0 so that a damaged file can never grant unlimited time (-1).
-qint32 minutesFromText(const QString &text)
-{
-    // Only a sign and ASCII digits: Qt's own reading stops at an embedded NUL, so "-1" followed
-    // by a NUL and garbage (a file damaged by a crash) would otherwise read as -1.
-    const QString number = text.trimmed();
-    for (qsizetype i = 0; i < number.size(); ++i) {
-        const QChar c = number.at(i);
-        const bool sign = i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'));
-        if (!sign && (c < QLatin1Char('0') || c > QLatin1Char('9')))
-            return 0;
-    }
-    bool ok = false;
-    const qlonglong value = number.toLongLong(&ok, 10);
-    if (!ok || value < std::numeric_limits<qint32>::min() ||
-        value > std::numeric_limits<qint32>::max())
-        return 0;
-    return static_cast<qint32>(value);
-}
 
 qint32 integerFrom(const QString &text)
 {
@@ -55,8 +31,8 @@ void AccountTable::reset()
     m_grantedMinutes = 0;
     m_sessionRunning = false;
     m_storeRefused.clear();
+    m_keys = {};
     m_version = 0;
-    m_sessionKey = 0;
     m_sessionToken.clear();
 }
 
@@ -83,67 +59,66 @@ QList<AccountSlot> AccountTable::accounts() const
     return QList<AccountSlot>(m_accounts.begin() + 1, m_accounts.begin() + 1 + m_count);
 }
 
-void AccountTable::setAccounts(const QList<AccountSlot> &accounts)
+void AccountTable::assign(const QList<AccountSlot> &accounts)
 {
     m_accounts = {};
+    m_keys = {};
     m_count = int(qMin<qsizetype>(accounts.size(), MaxAccounts));
     for (int n = 1; n <= m_count; ++n)
         m_accounts[n] = accounts.at(n - 1);
 }
 
-QList<AccountSlot> AccountTable::readSection(const SettingsStore &store)
+void AccountTable::setAccounts(const QList<AccountSlot> &accounts)
 {
-    if (store.value(Section, key("user", 1)).isEmpty())
-        return {AccountSlot{AdminId, FirstRunPassword, -1, FirstRunDate, -1}};
-    QList<AccountSlot> accounts;
-    for (int n = 1; n <= MaxAccounts; ++n) {
-        if (n > 1 && store.value(Section, key("user", n)).isEmpty())
-            break;
-        AccountSlot slot;
-        slot.userId = store.value(Section, key("user", n));
-        slot.password = store.value(Section, key("pswd", n));
-        slot.minsPerDay = minutesFromText(store.value(Section, key("mins", n)));
-        slot.lastDate = store.value(Section, key("date", n));
-        slot.minsLeft = minutesFromText(store.value(Section, key("left", n)));
-        accounts.append(slot);
+    assign(accounts);
+    if (!m_store)
+        return;
+    // Set by hand, the table is saved over whatever the store holds now; a store that keeps
+    // this program's table works on it from now on.
+    m_store->keep(this->accounts());
+    const AccountStore::Table held = m_store->table();
+    m_version = held.version;
+    if (held.accounts == this->accounts()) {
+        for (int n = 1; n <= m_count && n <= held.keys.size(); ++n)
+            m_keys[n] = held.keys.at(n - 1);
     }
-    return accounts;
 }
 
-void AccountTable::takeRoomTable(const QList<AccountSlot> &accounts, qint64 version)
+void AccountTable::take(const AccountStore::Table &table)
 {
-    setAccounts(accounts);
-    m_version = version;
+    assign(table.accounts);
+    for (int n = 1; n <= m_count && n <= table.keys.size(); ++n)
+        m_keys[n] = table.keys.at(n - 1);
+    m_version = table.version;
+}
+
+qint64 AccountTable::keyOf(int n) const
+{
+    return n >= 1 && n <= MaxAccounts ? m_keys[n] : 0;
+}
+
+bool AccountTable::sharedStore() const
+{
+    return m_store && m_store->shared();
 }
 
 void AccountTable::LoadAccounts()
 {
-    m_count = 0;
-    if (m_room) {
-        // Nothing is read from the server here, on the way to the logon window: every logon
-        // reads the rows fresh and brings the table with it.
-        m_storeRefused = m_room->refusal();
+    Q_ASSERT(m_store);
+    const AccountStore::Table table = m_store->open();
+    m_storeRefused = m_store->refusal();
+    if (!m_storeRefused.isEmpty()) {
+        m_count = 0;
         return;
     }
-    Q_ASSERT(m_store);
-    m_storeRefused = m_store->refusal();
-    if (!m_storeRefused.isEmpty())
-        return;
-    const QList<AccountSlot> accounts = readSection(*m_store);
-    m_count = int(accounts.size());
-    for (int n = 1; n <= m_count; ++n)
-        m_accounts[n] = accounts.at(n - 1);
+    take(table);
 }
 
 void AccountTable::reload()
 {
-    if (!m_room)
-        return;
+    Q_ASSERT(m_store);
     // On failure the table read before is kept: an empty grid saved later would wipe the room.
-    if (const QString refusal = m_room->refusal(); !refusal.isEmpty())
-        throw AppError(AppError::PathFileAccessError, refusal);
-    const AccountStore::Table table = m_room->load();
-    takeRoomTable(table.accounts, table.version);
+    take(m_store->load());
 }
 
 void AccountTable::SaveAccounts()
@@ -152,143 +127,75 @@ void AccountTable::SaveAccounts()
     // The table of a refused store is empty: saving it would wipe the accounts.
     if (!m_storeRefused.isEmpty())
         throw AppError(AppError::PathFileAccessError, m_storeRefused);
-    if (m_room) {
-        const std::optional<AccountStore::Table> stored =
-            m_room->replaceIfUnchanged(accounts(), m_version);
-        if (!stored)
-            throw AppError(AppError::PathFileAccessError, ChangedElsewhereText);
-        takeRoomTable(stored->accounts, stored->version);
-        return;
-    }
-    Q_ASSERT(m_store);
-    SettingsStore::KeyValues values;
-    for (int n = 1; n <= m_count; ++n) {
-        const AccountSlot &slot = m_accounts[n];
-        values.append({key("user", n), slot.userId});
-        values.append({key("pswd", n), slot.password});
-        values.append({key("mins", n), QString::number(slot.minsPerDay)});
-        values.append({key("date", n), slot.lastDate});
-        const bool inSession = m_sessionRunning && n == m_loggedOn;
-        values.append({key("left", n), QString::number(inSession ? 0 : slot.minsLeft)});
-    }
-    m_store->replaceSection(Section, values);
+    QList<AccountSlot> rows = accounts();
+    if (m_sessionRunning && m_loggedOn >= 1 && m_loggedOn <= m_count)
+        rows[m_loggedOn - 1].minsLeft = 0;
+    // A store that fails keeps what it held, and so does the table.
+    const std::optional<AccountStore::Table> stored = m_store->replaceIfUnchanged(rows, m_version);
+    if (!stored)
+        throw AppError(AppError::PathFileAccessError, ChangedElsewhereText);
+    const bool inSession = m_sessionRunning && m_loggedOn >= 1 && m_loggedOn <= m_count;
+    const qint32 left = inSession ? m_accounts[m_loggedOn].minsLeft : 0;
+    take(*stored);
+    // The session's own count stays in the table until its end stores it.
+    if (inSession && m_loggedOn <= m_count)
+        m_accounts[m_loggedOn].minsLeft = left;
 }
 
 AccountTable::LogOn AccountTable::logOn(const QString &typedUser, const QString &typedPassword,
                                         const QString &today)
 {
+    Q_ASSERT(m_store);
     // User ids and passwords are kept upper-cased: they are typed in any case.
     const QString user = typedUser.toUpper();
     const QString password = typedPassword.toUpper();
-    if (m_room)
-        return roomLogOn(user, password, today);
     LogOn result;
-    // A settings file that others could have changed is not used; it is looked at again at
-    // every logon, so that the logon works again as soon as the file is mended.
-    if (!m_storeRefused.isEmpty()) {
-        LoadAccounts();
-        if (!m_storeRefused.isEmpty()) {
-            result.outcome = LogOn::StoreRefused;
-            result.refusal = StoreRefusedText;
-            return result;
-        }
-    }
-    int match = 0;
-    for (int i = 1; i <= m_count; ++i) {
-        if (user == m_accounts[i].userId && password == m_accounts[i].password) {
-            match = i;
-            break;
-        }
-    }
-    if (match == 0) {
-        result.outcome = LogOn::Invalid;
-        result.refusal = InvalidText;
-        return result;
-    }
-
-    m_loggedOn = match;
-    AccountSlot &slot = m_accounts[match];
-    result.administrator = slot.userId == AdminId;
-
-    const DayRule::Result rule = DayRule::apply(slot, result.administrator, today);
-    if (rule.verdict == DayRule::Verdict::Disabled) {
-        result.outcome = LogOn::Disabled;
-        result.refusal = DisabledText;
-        return result;
-    }
-    if (rule.verdict == DayRule::Verdict::NoTimeLeft) {
-        result.outcome = LogOn::NoTimeLeft;
-        result.refusal = NoTimeLeftText;
-        return result;
-    }
-    const AccountSlot before = slot;
-    slot = rule.stored;
-    try {
-        SaveAccounts();
-    } catch (const AppError &error) {
-        if (!result.administrator) {
-            // Without the 0 on disk, a killed session or a failed session end would give the
-            // same minutes again: no session starts.
-            slot = before;
-            m_loggedOn = 0;
-            std::fprintf(stderr, "TimoraDesk: the logon of %s is refused: %s\n",
-                         qPrintable(slot.userId), qPrintable(error.description()));
-            std::fflush(stderr);
-            result.outcome = LogOn::CannotSave;
-            result.refusal = CannotSaveText;
-            return result;
-        }
-        result.saveError = error;
-    }
-    m_grantedMinutes = rule.sessionMinutes;
-    result.outcome = LogOn::LoggedOn;
-    return result;
-}
-
-AccountTable::LogOn AccountTable::roomLogOn(const QString &user, const QString &password,
-                                            const QString &today)
-{
-    LogOn result;
-    m_storeRefused = m_room->refusal();
-    if (!m_storeRefused.isEmpty()) {
-        result.outcome = LogOn::StoreRefused;
-        result.refusal = StoreRefusedText;
-        return result;
-    }
     AccountStore::LogOn stored;
     try {
-        stored = m_room->logOn(user, password, today);
+        stored = m_store->logOn(user, password, today);
     } catch (const AppError &) {
         // The store has said why on standard error; nothing has changed.
         result.outcome = LogOn::StoreRefused;
         result.refusal = ServerAwayText;
         return result;
     }
-    takeRoomTable(stored.table.accounts, stored.table.version);
-    if (stored.outcome == AccountStore::LogOn::Invalid || stored.slot < 1 ||
-        stored.slot > m_count) {
+    result.outcome = stored.outcome;
+    if (stored.outcome == LogOn::StoreRefused) {
+        m_storeRefused = m_store->refusal();
+        m_count = 0;
+        result.refusal = StoreRefusedText;
+        return result;
+    }
+    m_storeRefused.clear();
+    take(stored.table);
+    if (stored.outcome == LogOn::Invalid || stored.slot < 1 || stored.slot > m_count) {
         result.outcome = LogOn::Invalid;
         result.refusal = InvalidText;
         return result;
     }
-    m_loggedOn = stored.slot;
-    result.administrator = m_accounts[stored.slot].userId == AdminId;
+    result.administrator = stored.administrator;
     switch (stored.outcome) {
-    case AccountStore::LogOn::Disabled:
-        result.outcome = LogOn::Disabled;
+    case LogOn::Disabled:
+        m_loggedOn = stored.slot;
         result.refusal = DisabledText;
         return result;
-    case AccountStore::LogOn::NoTimeLeft:
-        result.outcome = LogOn::NoTimeLeft;
+    case LogOn::NoTimeLeft:
+        m_loggedOn = stored.slot;
         result.refusal = NoTimeLeftText;
         return result;
-    case AccountStore::LogOn::Invalid:
-    case AccountStore::LogOn::LoggedOn:
+    case LogOn::CannotSave:
+        m_loggedOn = 0;
+        result.refusal = CannotSaveText;
+        return result;
+    case LogOn::LoggedOn:
+    case LogOn::Invalid:
+    case LogOn::StoreRefused:
         break;
     }
+    m_loggedOn = stored.slot;
     m_grantedMinutes = stored.sessionMinutes;
-    m_sessionKey = stored.key;
     m_sessionToken = stored.session;
+    result.saveError = stored.saveError;
     result.outcome = LogOn::LoggedOn;
     return result;
 }
@@ -307,32 +214,43 @@ void AccountTable::endSession(qint32 minutesLeft, const QString &today)
 {
     m_sessionRunning = false;
     AccountSlot &ended = slot(m_loggedOn);
-    const AccountSlot atLogon = ended;
-    ended.minsLeft = minutesLeft;
-    ended.lastDate = today;
-    if (m_room) {
-        m_room->endSession(m_sessionKey, m_sessionToken, minutesLeft, today);
+    if (m_sessionToken.isEmpty()) {
+        // A session that no logon through the store started (tools and tests play one on a
+        // table set by hand): the table is stored as it stands, with the remainder. When that
+        // fails the table keeps what it held, so that no later save hands the remainder back.
+        const AccountSlot before = ended;
+        ended.minsLeft = minutesLeft;
+        ended.lastDate = today;
+        try {
+            SaveAccounts();
+        } catch (const AppError &error) {
+            ended = before;
+            throw AppError(error.number(), error.description() + RestForfeitedText);
+        }
         return;
     }
     try {
-        SaveAccounts();
-    } catch (const AppError &error) {
-        // The store still holds what the logon stored; so does the table, so that no later
-        // save hands the remainder back.
-        ended = atLogon;
-        throw AppError(error.number(),
-                       error.description() + QStringLiteral("; the rest of today is forfeited"));
+        m_store->endSession(keyOf(m_loggedOn), m_sessionToken, minutesLeft, today);
+    } catch (const AppError &) {
+        // The slot shows what the store kept of it.
+        const AccountStore::Table kept = m_store->table();
+        const qsizetype index = kept.keys.indexOf(keyOf(m_loggedOn));
+        if (index >= 0)
+            ended = kept.accounts.at(index);
+        throw;
     }
+    ended.minsLeft = minutesLeft;
+    ended.lastDate = today;
 }
 
 void AccountTable::changePassword(const QString &newPassword)
 {
     slot(m_loggedOn).password = newPassword.toUpper();
-    if (m_room) {
-        m_room->changePassword(m_sessionKey, newPassword.toUpper());
-        return;
-    }
-    SaveAccounts();
+    // A session that no logon started stores the table as it stands, as its end does.
+    if (m_sessionToken.isEmpty())
+        SaveAccounts();
+    else
+        m_store->changePassword(keyOf(m_loggedOn), newPassword.toUpper());
 }
 
 bool AccountTable::GridRow::isEmpty() const
@@ -369,45 +287,29 @@ std::optional<AccountTable::GridFault> AccountTable::checkGrid(QList<GridRow> &r
 
 bool AccountTable::replaceWithGrid(const QList<GridRow> &rows)
 {
-    if (m_room) {
-        // Nothing changes here until the room has taken the grid.
-        QList<AccountSlot> next;
-        for (const GridRow &row : rows) {
-            if (row.deleted || row.isEmpty())
-                continue;
-            if (next.size() == MaxAccounts)
-                break;
-            next.append(AccountSlot{row.user.toUpper(), row.password.toUpper(),
-                                    integerFrom(row.mins), StoredDate::normalized(row.date),
-                                    integerFrom(row.left)});
-        }
-        if (!m_storeRefused.isEmpty())
-            throw AppError(AppError::PathFileAccessError, m_storeRefused);
-        const std::optional<AccountStore::Table> stored =
-            m_room->replaceIfUnchanged(next, m_version);
-        if (!stored)
-            return false;
-        takeRoomTable(stored->accounts, stored->version);
-        return true;
-    }
-    for (int n = 1; n <= m_count; ++n)
-        m_accounts[n] = AccountSlot{};
-    m_count = 0;
+    // Nothing changes here until the store has taken the grid.
+    QList<AccountSlot> next;
     for (const GridRow &row : rows) {
         if (row.deleted || row.isEmpty())
             continue;
-        if (m_count == MaxAccounts)
+        if (next.size() == MaxAccounts)
             break;
-        AccountSlot &slot = m_accounts[m_count + 1];
-        slot.userId = row.user.toUpper();
-        slot.password = row.password.toUpper();
-        slot.minsPerDay = integerFrom(row.mins);
-        slot.minsLeft = integerFrom(row.left);
-        // Stored in the form of today's date, whatever form was typed, so that the day rule
-        // finds the day.
-        slot.lastDate = StoredDate::normalized(row.date);
-        ++m_count;
+        // A date is stored in the form of today's date, whatever form was typed, so that the
+        // day rule finds the day.
+        next.append(AccountSlot{row.user.toUpper(), row.password.toUpper(), integerFrom(row.mins),
+                                StoredDate::normalized(row.date), integerFrom(row.left)});
     }
-    SaveAccounts();
+    if (!m_storeRefused.isEmpty())
+        throw AppError(AppError::PathFileAccessError, m_storeRefused);
+    std::optional<AccountStore::Table> stored;
+    try {
+        stored = m_store->replaceIfUnchanged(next, m_version);
+    } catch (const AppError &) {
+        take(m_store->table());
+        throw;
+    }
+    if (!stored)
+        return false;
+    take(*stored);
     return true;
 }

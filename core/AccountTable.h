@@ -1,18 +1,18 @@
 #pragma once
 
 #include "AccountSlot.h"
+#include "AccountStore.h"
 #include "AppError.h"
+
+#include "LogonOutcome.h"
 
 #include <QList>
 #include <QtGlobal>
 #include <array>
 #include <optional>
 
-class AccountStore;
-class SettingsStore;
-
 // The program's account table, which main owns and hands to every window: the ten slots, their load
-// from and save to the settings store, and the rules the windows apply to them (logon, session end,
+// from and save to its store, and the rules the windows apply to them (logon, session end,
 // password change, the administrator's grid). Slots are numbered 1..MaxAccounts; every access is
 // checked here.
 class AccountTable
@@ -38,34 +38,32 @@ public:
     static inline const QString ChangedElsewhereText =
         QStringLiteral("Sorry, the accounts were changed on another computer. Click Reload and "
                        "make your changes again");
+    // Added to the error of a session end that could not be stored.
+    static inline const QString RestForfeitedText =
+        QStringLiteral("; the rest of today is forfeited");
     static inline const QString ServerSaveFailedText =
         QStringLiteral("Sorry, the account server did not take the changes. Nothing was saved; "
                        "click Save to try again");
 
-    // The store that LoadAccounts and SaveAccounts use; set once at start-up.
-    void setStore(SettingsStore *store) { m_store = store; }
-    SettingsStore *store() const { return m_store; }
-    // A room's store shared with other computers; when set, it is used instead of the settings
-    // store, and every rule works on its rows directly.
-    void setAccountStore(AccountStore *store) { m_room = store; }
-    AccountStore *accountStore() const { return m_room; }
+    // The store behind the table (the settings file, or a room's server); set once at start-up.
+    void setStore(AccountStore *store) { m_store = store; }
+    AccountStore *store() const { return m_store; }
 
-    // The accounts of a settings section as LoadAccounts reads them: slot 1 on, up to the first
-    // empty user id or MaxAccounts, unreadable minutes as 0, and the first-run administrator
-    // when slot 1 is empty.
-    static QList<AccountSlot> readSection(const SettingsStore &store);
-
-    // Fills the table from the store, or puts the first-run administrator into slot 1. A store
-    // that cannot be trusted is not read at all: the table stays empty (no first-run
-    // administrator either) and storeRefused() tells why.
+    // Fills the table from the store (with the first-run administrator in slot 1 of an empty
+    // settings file); a room's rows come with the first logon. A store that cannot be trusted
+    // is not read at all: the table stays empty (no first-run administrator either) and
+    // storeRefused() tells why.
     void LoadAccounts();
-    // Rewrites the store's section from the table. Throws AppError on failure, and when the table
-    // could not be loaded from the store. A room's table is replaced only if no other computer
-    // changed it since it was read; otherwise AppError says so.
+    // The store becomes the table; during a session the account logged on is stored with 0
+    // minutes left. Throws AppError on failure, and when the table could not be loaded from the
+    // store. The table is replaced only if nobody else (another computer of a room) changed it
+    // since it was read; otherwise AppError says so (ChangedElsewhereText).
     void SaveAccounts();
-    // Reads a room's table again; the local table is only ever changed by this program, so
-    // there it keeps what it holds.
+    // Reads the table again from the store; a settings file is only ever changed by this
+    // program, so there the table stays what it is.
     void reload();
+    // Whether other computers share the store (a room).
+    bool sharedStore() const;
 
     // Why the store was refused at the last load; empty when it was read.
     QString storeRefused() const { return m_storeRefused; }
@@ -76,13 +74,13 @@ public:
     // Slot 1..MaxAccounts (empty beyond count()); throws AppError (subscript out of range)
     // for any other number.
     const AccountSlot &account(int slot) const;
-    // The table becomes these accounts (at most MaxAccounts are kept); no session is logged on.
+    // The table becomes these accounts (at most MaxAccounts are kept), to be saved over whatever
+    // the store holds (AccountStore::keep); no session is logged on.
     void setAccounts(const QList<AccountSlot> &accounts);
 
     // The outcome of a logon attempt.
-    struct LogOn
+    struct LogOn : LogonOutcome
     {
-        enum Outcome { LoggedOn, StoreRefused, Invalid, Disabled, NoTimeLeft, CannotSave };
         Outcome outcome = Invalid;
         // The box to show for a refusal; empty when logged on.
         QString refusal;
@@ -92,11 +90,12 @@ public:
         // Any other account is refused then (CannotSave) and nothing changes.
         std::optional<AppError> saveError;
     };
-    // Finds the account whose user id and password match, as typed but upper-cased, applies
-    // the day rule with today's date text and, when the logon stands, stores the new day with
-    // 0 minutes left. A session starts only once the store holds that 0: when it cannot be
-    // written, an ordinary account is refused and the table stays as it was. A store that was
-    // refused is looked at again first.
+    // The store finds the account whose user id and password match, as typed but upper-cased,
+    // applies the day rule with today's date text and, when the logon stands,
+    // stores the new day with 0 minutes left (LogonRule). A session starts only once the store
+    // holds that 0: when it cannot be written, an ordinary account is refused and the table
+    // stays as it was. A store that was refused is looked at again first; a server that cannot
+    // be reached refuses every logon.
     LogOn logOn(const QString &typedUser, const QString &typedPassword, const QString &today);
 
     // The slot of the account logged on, 0 for none.
@@ -114,8 +113,9 @@ public:
     // for that account, so that a program killed during a session gives no time back.
     void setSessionRunning(bool running) { m_sessionRunning = running; }
     bool sessionRunning() const { return m_sessionRunning; }
-    // Stores minutesLeft and today's date text for the logged-on account. Throws AppError; the
-    // table then keeps what the logon stored (nothing left today), as the store does.
+    // Stores minutesLeft and today's date text for the logged-on account; a session that no logon
+    // started (setSession) stores the whole table. Throws AppError; the slot then shows what the
+    // store holds for it (a settings file: what the logon stored, nothing left today).
     void endSession(qint32 minutesLeft, const QString &today);
     // The logged-on account's password becomes newPassword, upper-cased, and is stored; the
     // minutes left stay as the store has them until the session ends. Throws AppError.
@@ -149,8 +149,9 @@ public:
     static std::optional<GridFault> checkGrid(QList<GridRow> &rows);
     // The table becomes the grid's rows, closed up over deleted and empty rows, with user ids and
     // passwords upper-cased, and is stored. Throws AppError (type mismatch) for a number that
-    // checkGrid would have refused, and when the store fails. Returns false, changing nothing,
-    // when a room's table was changed on another computer since it was read.
+    // checkGrid would have refused, and when the store fails (the table then is what the store
+    // holds). Returns false, changing nothing, when the table was changed elsewhere (a room's,
+    // on another computer) since it was read.
     bool replaceWithGrid(const QList<GridRow> &rows);
 
     // Back to the empty table of program start (for tests and a fresh run).
@@ -162,8 +163,10 @@ public:
 
 private:
     AccountSlot &slot(int n);
-    LogOn roomLogOn(const QString &user, const QString &password, const QString &today);
-    void takeRoomTable(const QList<AccountSlot> &accounts, qint64 version);
+    void assign(const QList<AccountSlot> &accounts);
+    void take(const AccountStore::Table &table);
+    // The stored key of slot n, 0 for none.
+    qint64 keyOf(int n) const;
 
     // Slots 1..10 are the accounts; slot 0 is never used.
     std::array<AccountSlot, MaxAccounts + 1> m_accounts{};
@@ -171,12 +174,11 @@ private:
     int m_loggedOn = 0;
     qint32 m_grantedMinutes = 0;
     bool m_sessionRunning = false;
-    SettingsStore *m_store = nullptr;
+    AccountStore *m_store = nullptr;
     QString m_storeRefused;
-    // A room: the table's version when it was read, and the stored key and the token of the
-    // account logged on here.
-    AccountStore *m_room = nullptr;
+    // The stored key of each slot and the table's version when it was read, and the token of
+    // the session logged on here.
+    std::array<qint64, MaxAccounts + 1> m_keys{};
     qint64 m_version = 0;
-    qint64 m_sessionKey = 0;
     QString m_sessionToken;
 };

@@ -6,6 +6,7 @@
 #include "core/AccountSlot.h"
 #include "core/AccountTable.h"
 #include "core/AppError.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QCoreApplication>
@@ -98,14 +99,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     IniSettingsStore store(path);
+    FileAccountStore file(store);
     AccountTable table;
-    table.setStore(&store);
+    table.setStore(&file);
     table.LoadAccounts();
     checkTable(table, store);
 
     // Every text that was loaded must come back unchanged after a save.
     IniSettingsStore saved(copy);
-    table.setStore(&saved);
+    FileAccountStore savedAccounts(saved);
+    table.setStore(&savedAccounts);
     const auto loaded = table.accounts();
     const int count = table.count();
     try {

@@ -13,9 +13,10 @@
 // Dates are read and written in the form of this computer's locale.
 #include "core/AccountTable.h"
 #include "core/AppError.h"
+#include "core/FileAccountStore.h"
 #include "core/StoredDate.h"
 #include "core/linux/IniSettingsStore.h"
-#include "core/linux/PostgresAccountStore.h"
+#include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -90,8 +91,9 @@ void writeFile(const QString &path, const QList<AccountSlot> &accounts)
     file.keepFolderMode();
     if (const QString refusal = file.refusal(); !refusal.isEmpty())
         throw AppError(int(AppError::PathFileAccessError), refusal);
+    FileAccountStore store(file);
     AccountTable table;
-    table.setStore(&file);
+    table.setStore(&store);
     table.setAccounts(accounts);
     table.SaveAccounts();
 }
@@ -120,7 +122,7 @@ int importFile(PostgresAccountStore &room, const QString &path)
                             AccountTable::Section + QLatin1Char(']'));
     if (file.value(AccountTable::Section, AccountTable::key("user", 1)).isEmpty())
         return refuseImport(path + QStringLiteral(" holds no account (user1 is missing or empty)"));
-    const QList<AccountSlot> accounts = AccountTable::readSection(file);
+    const QList<AccountSlot> accounts = FileAccountStore::readSection(file);
     QStringList unreadable;
     for (int n = 1; n <= accounts.size(); ++n) {
         const QString &date = accounts.at(n - 1).lastDate;
@@ -208,7 +210,8 @@ int main(int argc, char *argv[])
     if (args.size() != (withFile || withRole ? 2 : 1))
         return usage();
 
-    PostgresAccountStore room(conninfo, PostgresAccountStore::defaultJournalPath());
+    PostgresAccountStore room(conninfo, QFileInfo(IniSettingsStore::defaultPath()).absolutePath() +
+                                            QStringLiteral("/room-journal"));
     try {
         if (command == QStringLiteral("schema"))
             return schema(room, args.value(1));

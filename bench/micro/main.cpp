@@ -7,6 +7,7 @@
 // Usage: bench_micro [--runs N] [--folder DIR]   (DIR: where the settings file is written;
 // by default a fresh folder under the current one, so on the disk the program would use)
 #include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/ForegroundGuard.h"
 #include "core/SimulatedPowerBackend.h"
 #include "core/linux/IniSettingsStore.h"
@@ -169,8 +170,9 @@ int main(int argc, char *argv[])
         folder = own.path();
 
     IniSettingsStore store(folder + QStringLiteral("/TimoraV2/TimoraV2.ini"));
+    FileAccountStore file(store);
     AccountTable table;
-    table.setStore(&store);
+    table.setStore(&file);
     fillTenAccounts(table);
     table.SaveAccounts();
 

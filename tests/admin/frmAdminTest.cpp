@@ -7,6 +7,7 @@
 #include "core/Services.h"
 #include "logon/frmLogon.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/MemoryAccountStore.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -732,48 +733,15 @@ TEST_F(AdminWindow, AFailedSaveTakesAnEarlierSavesRecordsUpdatedAway)
 }
 
 // A room's table, held in memory, whose saves fail or are refused on demand.
-class FakeRoom : public AccountStore
+class FakeRoom : public MemoryAccountStore
 {
 public:
-    QString refusal() const override { return {}; }
-    Table load() override { return table; }
-    LogOn logOn(const QString &user, const QString &password, const QString &) override
+    FakeRoom()
+        : MemoryAccountStore({{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
+                              {QStringLiteral("KID"), QStringLiteral("PW"), 60, QString(), 12}})
     {
-        LogOn result;
-        result.table = table;
-        for (int i = 0; i < table.accounts.size(); ++i) {
-            if (table.accounts.at(i).userId == user && table.accounts.at(i).password == password) {
-                result.outcome = LogOn::LoggedOn;
-                result.slot = i + 1;
-                result.key = table.keys.at(i);
-                result.sessionMinutes = -1;
-            }
-        }
-        return result;
+        sharedWithOthers = true;
     }
-    void endSession(qint64, const QString &, qint32, const QString &) override {}
-    void changePassword(qint64, const QString &) override {}
-    std::optional<Table> replaceIfUnchanged(const QList<AccountSlot> &accounts,
-                                            qint64 version) override
-    {
-        if (failSaves)
-            throw AppError(AppError::PathFileAccessError,
-                           QStringLiteral("the account server: server closed the connection"));
-        if (version != table.version)
-            return std::nullopt;
-        table.accounts = accounts;
-        table.keys.clear();
-        for (int n = 1; n <= accounts.size(); ++n)
-            table.keys.append(n);
-        ++table.version;
-        return table;
-    }
-
-    Table table{{{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
-                 {QStringLiteral("KID"), QStringLiteral("PW"), 60, QString(), 12}},
-                {1, 2},
-                7};
-    bool failSaves = false;
 };
 
 class AdminWindowInARoom : public AdminWindow
@@ -782,12 +750,7 @@ protected:
     void SetUp() override
     {
         AdminWindow::SetUp();
-        accountTable.setAccountStore(&room);
-    }
-    void TearDown() override
-    {
-        AdminWindow::TearDown();
-        accountTable.setAccountStore(nullptr);
+        accountTable.setStore(&room);
     }
     FakeRoom room;
 };
@@ -797,7 +760,7 @@ TEST_F(AdminWindowInARoom, ASaveTheServerFailsKeepsTheTypedGridAndSaysSoInTheMes
     frmAdmin &w = logOnAsAdministrator();
     save(w);
     ASSERT_EQ(w.InErrMsg->text(), RecordsUpdated);
-    room.failSaves = true;
+    room.failWrites = true;
     retype(w.txtMins[1], QStringLiteral("45"));
     typeRow(w, 2, QStringLiteral("new"), QStringLiteral("pw"), QStringLiteral("30"), QString(),
             QString());
@@ -814,17 +777,17 @@ TEST_F(AdminWindowInARoom, ASaveTheServerFailsKeepsTheTypedGridAndSaysSoInTheMes
     EXPECT_EQ(accountTable.account(2).minsPerDay, 60) << "the table is as the room has it";
 
     // Once the server takes it, the same grid is saved.
-    room.failSaves = false;
+    room.failWrites = false;
     save(w);
     EXPECT_EQ(w.InErrMsg->text(), RecordsUpdated);
-    ASSERT_EQ(room.table.accounts.size(), 2);
-    EXPECT_EQ(room.table.accounts.at(1).userId, QStringLiteral("NEW"));
+    ASSERT_EQ(room.table().accounts.size(), 2);
+    EXPECT_EQ(room.table().accounts.at(1).userId, QStringLiteral("NEW"));
 }
 
 TEST_F(AdminWindowInARoom, TheMessageLineShowsTheWholeOfItsLongestTexts)
 {
     frmAdmin &w = logOnAsAdministrator();
-    ++room.table.version;
+    room.changeElsewhere(room.table().accounts);
     save(w);
     ASSERT_EQ(w.InErrMsg->text(), AccountTable::ChangedElsewhereText);
     for (const QString &text :
@@ -838,6 +801,32 @@ TEST_F(AdminWindowInARoom, TheMessageLineShowsTheWholeOfItsLongestTexts)
         for (const QString &word : text.split(QLatin1Char(' ')))
             EXPECT_LE(w.InErrMsg->fontMetrics().horizontalAdvance(word), w.InErrMsg->width());
     }
+}
+
+TEST_F(AdminWindowInARoom, AGridChangedOnAnotherComputerIsNotSavedUntilReloaded)
+{
+    frmAdmin &w = logOnAsAdministrator();
+    room.changeElsewhere({{AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1},
+                          {QStringLiteral("KID"), QStringLiteral("PW"), 90, QString(), 12},
+                          {QStringLiteral("GUEST"), QStringLiteral("G"), 15, QString(), 15}});
+    const int writes = room.writes;
+    retype(w.txtMins[1], QStringLiteral("45"));
+    save(w);
+    EXPECT_TRUE(messages.shown.isEmpty()) << qPrintable(messages.texts().join(QLatin1Char('\n')));
+    EXPECT_EQ(w.InErrMsg->text(), AccountTable::ChangedElsewhereText);
+    EXPECT_EQ(room.writes, writes) << "nothing is written over the other computer's change";
+    EXPECT_EQ(room.table().accounts.at(1).minsPerDay, 90);
+    EXPECT_EQ(w.txtMins[1]->text(), QStringLiteral("45")) << "the grid stays as typed";
+
+    // Reload shows the other computer's table; a save after it is taken.
+    QTest::mouseClick(w.cmdReload, Qt::LeftButton);
+    EXPECT_EQ(w.txtMins[1]->text(), QStringLiteral("90"));
+    EXPECT_EQ(w.txtUser[2]->text(), QStringLiteral("GUEST"));
+    retype(w.txtMins[1], QStringLiteral("45"));
+    save(w);
+    EXPECT_EQ(w.InErrMsg->text(), RecordsUpdated);
+    EXPECT_EQ(room.table().accounts.at(1).minsPerDay, 45);
+    EXPECT_EQ(room.table().accounts.at(2).userId, QStringLiteral("GUEST"));
 }
 
 } // namespace

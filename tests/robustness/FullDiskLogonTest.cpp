@@ -25,8 +25,9 @@ protected:
             GTEST_SKIP() << disk->whyNot().toStdString();
         path = disk->path() + QStringLiteral("/TimoraV2/TimoraV2.ini");
         file = std::make_unique<IniSettingsStore>(path);
+        accounts = std::make_unique<FileAccountStore>(*file);
         AccountTable &table = accountTable;
-        table.setStore(file.get());
+        table.setStore(accounts.get());
         table.setAccounts({{AccountTable::AdminId, QStringLiteral("BOSS"), -1, todayText(), -1},
                            {QStringLiteral("KID"), QStringLiteral("PW"), 60, todayText(), 20}});
         table.SaveAccounts();
@@ -35,6 +36,7 @@ protected:
     void TearDown() override
     {
         TimoraTest::TearDown();
+        accounts.reset();
         file.reset();
         disk.reset();
     }
@@ -51,6 +53,7 @@ protected:
 
     std::unique_ptr<ScratchDisk> disk;
     std::unique_ptr<IniSettingsStore> file;
+    std::unique_ptr<FileAccountStore> accounts;
     QString path;
 };
 
@@ -112,7 +115,7 @@ TEST_F(LogonOnAFullDisk, ASessionEndThatCannotBeStoredLeavesNoTimeForTheRestOfTh
     // The program starts again on a disk with room: the rest of today is gone.
     disk->freeUp();
     restartProgram();
-    accountTable.setStore(file.get());
+    accountTable.setStore(accounts.get());
     messages.shown.clear();
     logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("Sorry, no time left today")});

@@ -6,6 +6,7 @@
 // Usage: session_child <settings file>
 #include "app/ProgramFlow.h"
 #include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 #include "core/linux/SignalTerminationWatch.h"
 #include "logon/frmLogon.h"
@@ -24,8 +25,9 @@ int main(int argc, char *argv[])
         return 2;
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
+    FileAccountStore accounts(store);
     Fakes fakes;
-    fakes.accountTable.setStore(&store);
+    fakes.accountTable.setStore(&accounts);
     fakes.services.makeDisabler = [] {
         return std::make_unique<PrintingDisabler>();
     };

@@ -6,6 +6,7 @@
 #include "admin/frmAdmin.h"
 #include "app/ProgramFlow.h"
 #include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 #include "session/frmActive.h"
 #include "tests/support/AlternatingTables.h"
@@ -24,9 +25,10 @@ int main(int argc, char *argv[])
     const bool sessionEnd = std::strcmp(argv[1], "session-end") == 0;
 
     IniSettingsStore store(QString::fromLocal8Bit(argv[2]));
+    FileAccountStore accounts(store);
     Fakes fakes;
     AccountTable &table = fakes.accountTable;
-    table.setStore(&store);
+    table.setStore(&accounts);
     ProgramFlow flow(fakes.services);
     const RecordingMessageBoxes &messages = fakes.messages;
     QStringList &disablerLog = fakes.disablerLog;

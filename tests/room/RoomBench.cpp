@@ -5,7 +5,7 @@
 #include "PostgresCluster.h"
 #include "core/AccountTable.h"
 #include "core/DateText.h"
-#include "core/linux/PostgresAccountStore.h"
+#include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
     store.replaceIfUnchanged(accounts, store.load().version);
 
     AccountTable table;
-    table.setAccountStore(&store);
+    table.setStore(&store);
     table.LoadAccounts();
     std::vector<double> logOn, end;
     using Clock = std::chrono::steady_clock;

@@ -9,7 +9,7 @@
 //                                  runs the command and answers when it is done
 #include "core/AccountTable.h"
 #include "core/AppError.h"
-#include "core/linux/PostgresAccountStore.h"
+#include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
         QLocale(qEnvironmentVariable("ROOM_CHILD_LOCALE", QStringLiteral("en_US"))));
     PostgresAccountStore store(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
     AccountTable table;
-    table.setAccountStore(&store);
+    table.setStore(&store);
     table.LoadAccounts();
 
     const QString mode = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();

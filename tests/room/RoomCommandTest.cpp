@@ -2,6 +2,8 @@
 // exported back is the same file, and a failure says the server's reason.
 #include "RoomFixture.h"
 
+#include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QDir>
@@ -45,8 +47,9 @@ TEST_F(RoomCommand, AFileImportedAndExportedBackIsTheSameFile)
     const QString in = homes.path() + QStringLiteral("/in/TimoraV2.ini");
     const QString out = homes.path() + QStringLiteral("/out/TimoraV2.ini");
     IniSettingsStore file(in);
+    FileAccountStore fileStore(file);
     AccountTable table;
-    table.setStore(&file);
+    table.setStore(&fileStore);
     QList<AccountSlot> accounts{
         {AccountTable::AdminId, QStringLiteral("BOSS"), -1, QStringLiteral("12/8/2026"), -1}};
     for (int n = 2; n <= AccountTable::MaxAccounts; ++n)

@@ -2,7 +2,7 @@
 
 #include "PostgresCluster.h"
 #include "core/AccountTable.h"
-#include "core/linux/PostgresAccountStore.h"
+#include "room/PostgresAccountStore.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ struct Computer
 {
     Computer(std::unique_ptr<PostgresAccountStore> s) : store(std::move(s))
     {
-        table.setAccountStore(store.get());
+        table.setStore(store.get());
         table.LoadAccounts();
     }
     std::unique_ptr<PostgresAccountStore> store;

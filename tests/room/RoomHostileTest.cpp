@@ -3,7 +3,8 @@
 // what the file with the same keys gives.
 #include "RoomFixture.h"
 
-#include "core/SectionTexts.h"
+#include "core/FileAccountStore.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
         QStringLiteral("INSERT INTO accounts (slot, userid, pswd, mins, date, lft) VALUES ") +
         rows));
 
-    SectionTexts file;
+    MemorySettingsStore file;
     const auto slot = [&](int n, const QString &user, const QString &pswd, const QString &mins,
                           const QString &date, const QString &left) {
         file.set(AccountTable::key("user", n), user);
@@ -52,7 +53,7 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
              QString::number(n));
 
     const AccountStore::Table room = admin->load();
-    const QList<AccountSlot> expected = AccountTable::readSection(file);
+    const QList<AccountSlot> expected = FileAccountStore::readSection(file);
     ASSERT_EQ(room.accounts.size(), AccountTable::MaxAccounts);
     EXPECT_EQ(room.accounts, expected);
     EXPECT_EQ(room.accounts.at(2).minsLeft, 0) << "a damaged number never reads as unlimited";

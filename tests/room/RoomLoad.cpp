@@ -12,7 +12,7 @@
 #include "PostgresCluster.h"
 #include "core/AccountTable.h"
 #include "core/AppError.h"
-#include "core/linux/PostgresAccountStore.h"
+#include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -115,7 +115,7 @@ int main(int argc, char *argv[])
             PostgresAccountStore store(cluster.conninfo(),
                                        homes.path() + QStringLiteral("/pc%1/journal").arg(c));
             AccountTable table;
-            table.setAccountStore(&store);
+            table.setStore(&store);
             table.LoadAccounts();
             const int account = c % accounts;
             const QString user = QStringLiteral("KID%1").arg(account + 1);

@@ -5,7 +5,7 @@
 #include "RoomFixture.h"
 
 #include "core/AppError.h"
-#include "core/linux/RoomJournalDelivery.h"
+#include "room/RoomJournalDelivery.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -337,7 +337,7 @@ TEST_F(RoomNetwork, AServerThatNeverAnswersHoldsALogonForTheConnectTimeoutOnly)
     // Starting and waiting: neither the table's load nor the journal's delivery waits for it.
     clock.restart();
     AccountTable table;
-    table.setAccountStore(pc.store.get());
+    table.setStore(pc.store.get());
     table.LoadAccounts();
     RoomJournalDelivery delivery(*pc.store);
     delivery.start();

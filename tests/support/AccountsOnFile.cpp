@@ -22,7 +22,7 @@ void AccountsOnFile::useFolder(const QString &configFolder)
     m_path = configFolder + QStringLiteral("/TimoraV2/TimoraV2.ini");
     store = IniSettingsStore(m_path);
     table.reset();
-    table.setStore(&store);
+    table.setStore(&fileStore);
 }
 
 AccountsOnFile::~AccountsOnFile()

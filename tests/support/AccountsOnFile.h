@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 
 #include <QTemporaryDir>
@@ -35,6 +36,7 @@ public:
     bool write(const QByteArray &bytes) const;
 
     IniSettingsStore store{QString()};
+    FileAccountStore fileStore{store};
     AccountTable table;
 
 private:

@@ -65,7 +65,8 @@ TimoraTest::~TimoraTest() = default;
 
 void TimoraTest::SetUp()
 {
-    accountTable.setStore(&store);
+    accountTable.reset();
+    accountTable.setStore(&fileStore);
 }
 
 ProgramFlow &TimoraTest::flow()
@@ -106,7 +107,7 @@ void TimoraTest::restartProgram()
 {
     dropWindows();
     accountTable.reset();
-    accountTable.setStore(&store);
+    accountTable.setStore(&fileStore);
 }
 
 void logOnAs(frmLogon &logon, const QString &user, const QString &password)

@@ -5,6 +5,7 @@
 #include "core/AccountTable.h"
 #include "core/ClockChangeSource.h"
 #include "core/Disabler.h"
+#include "core/FileAccountStore.h"
 #include "core/MessageBoxes.h"
 #include "core/ProgramEnd.h"
 #include "core/ProgramStarter.h"
@@ -226,6 +227,8 @@ protected:
     QString todayText() const;
 
     MemorySettingsStore store;
+    // The accounts on that store, as the program keeps them in its settings file.
+    FileAccountStore fileStore{store};
 
 private:
     // Every top-level window goes, without running its close handling, and the flow with them.

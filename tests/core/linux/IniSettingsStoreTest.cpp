@@ -1,6 +1,7 @@
 #include "core/linux/IniSettingsStore.h"
 #include "core/AccountTable.h"
 #include "core/AppError.h"
+#include "core/FileAccountStore.h"
 
 #include "tests/support/AccountsOnFile.h"
 #include "tests/support/KilledSaver.h"
@@ -74,10 +75,11 @@ TEST_F(SettingsFile, AFailedSaveRaisesAnErrorAndKeepsTheOldFile)
     const QString blocked = accounts.root() + QStringLiteral("/blocked");
     ASSERT_TRUE(TestFiles::write(blocked, {}));
     IniSettingsStore impossible(blocked + QStringLiteral("/TimoraV2.ini"));
-    table.setStore(&impossible);
+    FileAccountStore impossibleAccounts(impossible);
+    table.setStore(&impossibleAccounts);
     EXPECT_THROW(table.SaveAccounts(), AppError);
 
-    table.setStore(&accounts.store);
+    table.setStore(&accounts.fileStore);
     EXPECT_EQ(TestFiles::read(path), old);
 }
 

@@ -1,6 +1,7 @@
 // Saves one of two different account tables, alternately, until it is killed.
 // Usage: store_saver <ini file>
 #include "core/AccountTable.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 #include "tests/support/AlternatingTables.h"
 
@@ -13,8 +14,9 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     IniSettingsStore store(QString::fromLocal8Bit(argv[1]));
+    FileAccountStore accounts(store);
     AccountTable table;
-    table.setStore(&store);
+    table.setStore(&accounts);
     std::puts("ready");
     std::fflush(stdout);
     for (int round = 0;; ++round) {

@@ -1,5 +1,6 @@
 #include "core/AccountTable.h"
 #include "core/AppError.h"
+#include "core/FileAccountStore.h"
 #include "core/linux/IniSettingsStore.h"
 #include "tests/support/AccountsOnFile.h"
 #include "tests/support/TestFiles.h"
@@ -63,7 +64,8 @@ protected:
     {
         IniSettingsStore kidStore(file);
         AccountTable t;
-        t.setStore(&kidStore);
+        FileAccountStore kidAccounts(kidStore);
+        t.setStore(&kidAccounts);
         t.setAccounts({{QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0}});
         t.SaveAccounts();
     }

@@ -1,7 +1,7 @@
 #include "RoomJournalDelivery.h"
 
-#include "../AppError.h"
 #include "PostgresAccountStore.h"
+#include "core/AppError.h"
 
 #include <QSocketNotifier>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "core/linux/LibPq.h"
+#include "room/LibPq.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../AccountStore.h"
-#include "../RoomJournal.h"
+#include "RoomJournal.h"
+#include "core/AccountStore.h"
 
 #include <QByteArrayList>
 #include <functional>
@@ -35,11 +35,10 @@ public:
     // The service file that libpq reads for this account ($PGSERVICEFILE, otherwise
     // ~/.pg_service.conf) when it defines the service timoradesk; empty otherwise.
     static QString serviceFile();
-    // The journal beside the local settings file, in the account's private folder.
-    static QString defaultJournalPath();
-
-    // conninfo: a libpq connection string, "service=timoradesk" on a kiosk. serviceFile, when
-    // given, is checked before every use: one that others may read or write is refused.
+    // conninfo: a libpq connection string, "service=timoradesk" on a kiosk; journalPath: the
+    // journal's file, in a private folder of the account (beside its settings file).
+    // serviceFile, when given, is checked before every use: one that others may read or write
+    // is refused.
     PostgresAccountStore(const QString &conninfo, const QString &journalPath,
                          const QString &serviceFile = QString());
     ~PostgresAccountStore() override;
@@ -47,13 +46,19 @@ public:
     PostgresAccountStore &operator=(const PostgresAccountStore &) = delete;
 
     QString refusal() const override;
+    // Empty: the server is first reached by a logon or by the journal's delivery.
+    Table open() override;
+    // Refused (AppError) while refusal() says so.
     Table load() override;
+    Table table() const override { return m_table; }
     LogOn logOn(const QString &user, const QString &password, const QString &today) override;
     void endSession(qint64 key, const QString &session, qint32 minutesLeft,
                     const QString &today) override;
     void changePassword(qint64 key, const QString &password) override;
     std::optional<Table> replaceIfUnchanged(const QList<AccountSlot> &accounts,
                                             qint64 version) override;
+    void keep(const QList<AccountSlot> &) override {}
+    bool shared() const override { return true; }
 
     // Creates the tables where they are missing; an existing table is left as it is.
     void createSchema();
@@ -88,7 +93,6 @@ public:
 
 private:
     using Result = std::unique_ptr<pg_result, void (*)(pg_result *)>;
-    struct Rows;
 
     QString unsafeBecause() const;
     pg_conn *connection();
@@ -107,10 +111,13 @@ private:
     bool transaction(const std::function<bool()> &body, const char *begin = "BEGIN");
     qint64 lockVersion();
     qint64 bumpVersion();
+    // The rows in slot order, each field read as a settings file's field is read (AccountFields).
     Table readTable();
     // Stores one session end; false when the row no longer carries its session.
     bool storeEnd(const RoomJournal::Entry &entry);
 
+    // The table as last read or written; a session end not yet stored shows in it.
+    Table m_table;
     QByteArray m_conninfo;
     QString m_serviceFile;
     mutable QString m_reported;

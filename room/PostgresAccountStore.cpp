@@ -1,12 +1,10 @@
 #include "PostgresAccountStore.h"
 
-#include "../AccountTable.h"
-#include "../AppError.h"
-#include "../DayRule.h"
-#include "../SectionTexts.h"
-#include "../StoredDate.h"
-#include "IniSettingsStore.h"
 #include "LibPq.h"
+#include "core/AccountFields.h"
+#include "core/AccountTable.h"
+#include "core/AppError.h"
+#include "core/StoredDate.h"
 
 #include <QDir>
 #include <QFile>
@@ -149,20 +147,6 @@ QByteArray dateParameter(const QString &text)
 
 } // namespace
 
-// The rows of one read, each as the settings file would hold it.
-struct PostgresAccountStore::Rows
-{
-    struct Row
-    {
-        qint64 id = 0;
-        QString user;
-        QString session;
-    };
-    // Slot 1..10 to the row that counts for it.
-    QMap<int, Row> bySlot;
-    SectionTexts section;
-};
-
 QString PostgresAccountStore::serviceFile()
 {
     QString path = qEnvironmentVariable("PGSERVICEFILE");
@@ -177,12 +161,6 @@ QString PostgresAccountStore::serviceFile()
             return path;
     }
     return {};
-}
-
-QString PostgresAccountStore::defaultJournalPath()
-{
-    return QFileInfo(IniSettingsStore::defaultPath()).absolutePath() +
-           QStringLiteral("/room-journal");
 }
 
 PostgresAccountStore::PostgresAccountStore(const QString &conninfo, const QString &journalPath,
@@ -457,42 +435,62 @@ qint64 PostgresAccountStore::bumpVersion()
 AccountStore::Table PostgresAccountStore::readTable()
 {
     const Result r = exec(SelectRows);
-    Rows rows;
+    // Slot 1..10 to the row that counts for it: its key and its account, each field read as a
+    // settings file's field is read.
+    QMap<int, QPair<qint64, AccountSlot>> bySlot;
     for (int i = 0; i < m_pq->ntuples(r.get()); ++i) {
         const int slot = QByteArray(m_pq->getvalue(r.get(), i, 1)).toInt();
-        if (rows.bySlot.contains(slot))
+        if (bySlot.contains(slot))
             continue;
         const auto field = [&](int column) {
             return QString::fromUtf8(m_pq->getvalue(r.get(), i, column),
                                      m_pq->getlength(r.get(), i, column));
         };
-        rows.bySlot.insert(
-            slot, {QByteArray(m_pq->getvalue(r.get(), i, 0)).toLongLong(), field(2), field(7)});
-        rows.section.set(AccountTable::key("user", slot), field(2));
-        rows.section.set(AccountTable::key("pswd", slot), field(3));
-        rows.section.set(AccountTable::key("mins", slot), field(4));
-        rows.section.set(AccountTable::key("date", slot),
-                         StoredDate::text(QDate::fromString(field(5), Qt::ISODate)));
-        rows.section.set(AccountTable::key("left", slot), field(6));
+        bySlot.insert(
+            slot, {QByteArray(m_pq->getvalue(r.get(), i, 0)).toLongLong(),
+                   AccountFields::read(field(2), field(3), field(4),
+                                       StoredDate::text(QDate::fromString(field(5), Qt::ISODate)),
+                                       field(6))});
     }
     Table table;
-    // The first-run administrator and its public password only for a room without any account:
-    // a damaged first row (its user id blanked) leaves a room in which nobody logs on.
-    if (!rows.bySlot.isEmpty() && rows.bySlot.value(1).user.isEmpty()) {
+    if (bySlot.isEmpty()) {
+        // The first-run administrator and its public password only for a room without any
+        // account; its key 0 says that it is not stored yet.
+        table.accounts.append(AccountSlot{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
+                                          AccountTable::FirstRunDate, -1});
+        table.keys.append(0);
+        return table;
+    }
+    // A damaged first row (its user id blanked) leaves a room in which nobody logs on.
+    if (bySlot.value(1).second.userId.isEmpty()) {
         std::fprintf(stderr, "TimoraDesk: the account server, reading the accounts: slot 1 has no "
                              "user id; no account can log on until the room's table is mended\n");
         std::fflush(stderr);
         return table;
     }
-    table.accounts = AccountTable::readSection(rows.section);
-    const bool firstRun = rows.bySlot.isEmpty();
-    for (int n = 1; n <= table.accounts.size(); ++n)
-        table.keys.append(firstRun ? 0 : rows.bySlot.value(n).id);
+    // Slot 1 on, up to the first empty user id or missing slot, as a settings file is read.
+    for (int n = 1; n <= AccountTable::MaxAccounts; ++n) {
+        const auto row = bySlot.find(n);
+        if (row == bySlot.end() || row->second.userId.isEmpty())
+            break;
+        table.accounts.append(row->second);
+        table.keys.append(row->first);
+    }
     return table;
+}
+
+AccountStore::Table PostgresAccountStore::open()
+{
+    // Nothing is read from the server on the way to the logon window: every logon reads the
+    // rows fresh and brings the table with it.
+    m_table = Table();
+    return m_table;
 }
 
 AccountStore::Table PostgresAccountStore::load()
 {
+    if (const QString why = refusal(); !why.isEmpty())
+        throw AppError(AppError::PathFileAccessError, why);
     deliverJournal();
     Table table;
     transaction(
@@ -507,39 +505,29 @@ AccountStore::Table PostgresAccountStore::load()
             return true;
         },
         "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    m_table = table;
     return table;
 }
 
 AccountStore::LogOn PostgresAccountStore::logOn(const QString &user, const QString &password,
                                                 const QString &today)
 {
-    deliverJournal();
     LogOn result;
+    if (!refusal().isEmpty()) {
+        result.outcome = LogOn::StoreRefused;
+        return result;
+    }
+    deliverJournal();
     transaction([&] {
         lockVersion();
         result.table = readTable();
-        const QList<AccountSlot> &accounts = result.table.accounts;
-        for (int i = 0; i < accounts.size(); ++i) {
-            if (accounts.at(i).userId == user && accounts.at(i).password == password) {
-                result.slot = i + 1;
-                break;
-            }
-        }
-        if (result.slot == 0) {
-            result.outcome = LogOn::Invalid;
+        static_cast<LogonRule::Result &>(result) =
+            LogonRule::apply(result.table.accounts, user, password, today);
+        if (result.outcome != LogOn::LoggedOn)
             return false;
-        }
-        const AccountSlot &slot = accounts.at(result.slot - 1);
-        const DayRule::Result rule =
-            DayRule::apply(slot, slot.userId == AccountTable::AdminId, today);
-        if (rule.verdict != DayRule::Verdict::Granted) {
-            result.outcome =
-                rule.verdict == DayRule::Verdict::Disabled ? LogOn::Disabled : LogOn::NoTimeLeft;
-            return false;
-        }
         result.session = QUuid::createUuid().toString(QUuid::WithoutBraces);
         result.key = result.table.keys.at(result.slot - 1);
-        const AccountSlot &s = rule.stored;
+        const AccountSlot &s = result.stored;
         if (result.key == 0) {
             // The first-run administrator: the table becomes that one account, as the settings
             // file does at its first save.
@@ -558,10 +546,9 @@ AccountStore::LogOn PostgresAccountStore::logOn(const QString &user, const QStri
         }
         result.table.accounts[result.slot - 1] = s;
         result.table.version = bumpVersion();
-        result.sessionMinutes = rule.sessionMinutes;
-        result.outcome = LogOn::LoggedOn;
         return true;
     });
+    m_table = result.table;
     return result;
 }
 
@@ -618,8 +605,12 @@ void PostgresAccountStore::endSession(qint64 key, const QString &session, qint32
                                       const QString &today)
 {
     // Written ahead: whatever happens from here on, the remainder is stored exactly once, since
-    // storing it takes the session's token off the row.
+    // storing it takes the session's token off the row. The table held here shows it.
     const RoomJournal::Entry entry{key, session, minutesLeft, today};
+    if (const qsizetype index = m_table.keys.indexOf(key); index >= 0 && key != 0) {
+        m_table.accounts[index].minsLeft = minutesLeft;
+        m_table.accounts[index].lastDate = today;
+    }
     try {
         m_journal.append(entry);
     } catch (const AppError &error) {
@@ -651,6 +642,8 @@ void PostgresAccountStore::changePassword(qint64 key, const QString &password)
         bumpVersion();
         return true;
     });
+    if (const qsizetype index = m_table.keys.indexOf(key); index >= 0)
+        m_table.accounts[index].password = password;
 }
 
 std::optional<AccountStore::Table>
@@ -723,6 +716,7 @@ PostgresAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qin
     });
     if (!replaced)
         return std::nullopt;
+    m_table = table;
     return table;
 }
 
