@@ -1,12 +1,12 @@
 #include "frmAbout.h"
 
-#include "core/AppIcon.h"
-#include "core/MessageBoxes.h"
-#include "core/ProgramStarter.h"
-#include "core/ProgramWindow.h"
-#include "core/Services.h"
-#include "core/SystemInformation.h"
-#include "core/Twips.h"
+#include "core/services/MessageBoxes.h"
+#include "core/services/ProgramStarter.h"
+#include "core/services/Services.h"
+#include "core/services/SystemInformation.h"
+#include "core/widgets/AppIcon.h"
+#include "core/widgets/ProgramWindow.h"
+#include "core/widgets/Twips.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Registry.h"
+#include "core/services/Registry.h"
 
 #include <QDialog>
 #include <array>

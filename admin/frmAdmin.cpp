@@ -1,10 +1,10 @@
 #include "frmAdmin.h"
 
-#include "core/AppError.h"
-#include "core/Calendar.h"
-#include "core/DateText.h"
-#include "core/MessageBoxes.h"
-#include "core/Services.h"
+#include "core/rules/AppError.h"
+#include "core/rules/DateText.h"
+#include "core/services/MessageBoxes.h"
+#include "core/services/Services.h"
+#include "core/widgets/Calendar.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AccountTable.h"
+#include "core/rules/AccountTable.h"
 #include "frmAdminUi.h"
 
 #include <QWidget>

@@ -1,8 +1,8 @@
 #include "frmAdminUi.h"
 
-#include "core/Calendar.h"
-#include "core/ProgramWindow.h"
-#include "core/Twips.h"
+#include "core/widgets/Calendar.h"
+#include "core/widgets/ProgramWindow.h"
+#include "core/widgets/Twips.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -2,10 +2,10 @@
 
 #include "about/frmAbout.h"
 #include "admin/frmAdmin.h"
-#include "core/ProgramEnd.h"
-#include "core/Services.h"
-#include "core/SessionCountdown.h"
-#include "core/SessionHandover.h"
+#include "core/rules/SessionCountdown.h"
+#include "core/services/ProgramEnd.h"
+#include "core/services/Services.h"
+#include "core/services/SessionHandover.h"
 #include "logon/frmLogon.h"
 #include "session/frmActive.h"
 

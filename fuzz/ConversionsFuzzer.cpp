@@ -2,8 +2,8 @@
 // Neither may crash or overflow; a number read is within the signed 32-bit range and reads back
 // from its own decimal text; a date read is a real date of year 1 or later, and its stored date
 // text reads back as the same date.
-#include "core/Conversions.h"
-#include "core/DateText.h"
+#include "core/rules/Conversions.h"
+#include "core/rules/DateText.h"
 
 #include <QCoreApplication>
 #include <QLocale>

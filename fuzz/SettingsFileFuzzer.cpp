@@ -3,11 +3,11 @@
 // no account with an empty user id, slots above the count left empty, and no negative minutes
 // (unlimited time is -1) unless the file itself holds that negative whole number. Whatever was
 // loaded must then survive a save and a load unchanged.
-#include "core/AccountSlot.h"
-#include "core/AccountTable.h"
-#include "core/AppError.h"
-#include "core/FileAccountStore.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountSlot.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/settings/IniSettingsStore.h"
 
 #include <QCoreApplication>
 #include <QDir>

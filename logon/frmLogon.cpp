@@ -1,12 +1,12 @@
 #include "frmLogon.h"
 
-#include "core/AccountTable.h"
-#include "core/Disabler.h"
-#include "core/FirstFrame.h"
-#include "core/ForegroundGuard.h"
-#include "core/MessageBoxes.h"
-#include "core/Services.h"
-#include "core/Today.h"
+#include "core/rules/AccountTable.h"
+#include "core/services/Disabler.h"
+#include "core/services/ForegroundGuard.h"
+#include "core/services/MessageBoxes.h"
+#include "core/services/Services.h"
+#include "core/services/Today.h"
+#include "core/widgets/FirstFrame.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "frmLogonUi.h"
 
-#include "core/AppIcon.h"
-#include "core/ProgramWindow.h"
-#include "core/Twips.h"
+#include "core/widgets/AppIcon.h"
+#include "core/widgets/ProgramWindow.h"
+#include "core/widgets/Twips.h"
 
 #include <QLabel>
 #include <QLineEdit>

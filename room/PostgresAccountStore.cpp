@@ -1,10 +1,10 @@
 #include "PostgresAccountStore.h"
 
 #include "LibPq.h"
-#include "core/AccountFields.h"
-#include "core/AccountTable.h"
-#include "core/AppError.h"
-#include "core/StoredDate.h"
+#include "core/rules/AccountFields.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
+#include "core/rules/StoredDate.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RoomJournal.h"
-#include "core/AccountStore.h"
+#include "core/rules/AccountStore.h"
 
 #include <QByteArrayList>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "RoomJournal.h"
 
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "RoomJournalDelivery.h"
 
 #include "PostgresAccountStore.h"
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 
 #include <QSocketNotifier>
 #include <cstdio>

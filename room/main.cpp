@@ -11,11 +11,11 @@
 //   show          the room's table, without the passwords
 //
 // Dates are read and written in the form of this computer's locale.
-#include "core/AccountTable.h"
-#include "core/AppError.h"
-#include "core/FileAccountStore.h"
-#include "core/StoredDate.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/rules/StoredDate.h"
+#include "core/settings/IniSettingsStore.h"
 #include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "frmActiveUi.h"
 
-#include "core/SessionCountdown.h"
+#include "core/rules/SessionCountdown.h"
 
 #include <QWidget>
 #include <memory>

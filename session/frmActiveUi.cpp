@@ -1,8 +1,8 @@
 #include "frmActiveUi.h"
 
-#include "core/ProgramWindow.h"
-#include "core/ProgressBar.h"
-#include "core/Twips.h"
+#include "core/widgets/ProgramWindow.h"
+#include "core/widgets/ProgressBar.h"
+#include "core/widgets/Twips.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

@@ -6,13 +6,13 @@
 // window does when it first shows) and off again.
 // Usage: bench_micro [--runs N] [--folder DIR]   (DIR: where the settings file is written;
 // by default a fresh folder under the current one, so on the disk the program would use)
-#include "core/AccountTable.h"
-#include "core/FileAccountStore.h"
-#include "core/ForegroundGuard.h"
-#include "core/SimulatedPowerBackend.h"
-#include "core/linux/IniSettingsStore.h"
 #include "core/linux/LinuxDisabler.h"
 #include "core/linux/X11WindowSystem.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/services/ForegroundGuard.h"
+#include "core/services/SimulatedPowerBackend.h"
+#include "core/settings/IniSettingsStore.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../SessionHandover.h"
+#include "core/services/SessionHandover.h"
 
 #include <memory>
 #include <string>

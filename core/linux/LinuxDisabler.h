@@ -3,8 +3,8 @@
 #include "X11KeyboardGrab.h"
 #include "X11ScreenSaver.h"
 #include "X11ServerKeys.h"
-#include "core/Disabler.h"
-#include "core/PowerBackend.h"
+#include "core/services/Disabler.h"
+#include "core/services/PowerBackend.h"
 
 #include <QTimer>
 #include <cstdio>

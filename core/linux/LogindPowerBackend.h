@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PowerBackend.h"
+#include "core/services/PowerBackend.h"
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../TerminationWatch.h"
+#include "core/services/TerminationWatch.h"
 
 // The termination watch on SIGTERM, SIGINT and SIGHUP.
 class SignalTerminationWatch : public TerminationWatch

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ClockChangeSource.h"
+#include "core/services/ClockChangeSource.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
 #include "X11WindowSystem.h"
 
-#include "core/StartedPrograms.h"
+#include "core/services/StartedPrograms.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/WindowSystem.h"
+#include "core/services/WindowSystem.h"
 
 #include <QByteArray>
 #include <optional>

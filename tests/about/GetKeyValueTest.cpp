@@ -1,6 +1,6 @@
 #include "about/frmAbout.h"
-#include "core/AppError.h"
-#include "core/Services.h"
+#include "core/rules/AppError.h"
+#include "core/services/Services.h"
 #include "tests/support/RegistryFile.h"
 
 #include <gtest/gtest.h>

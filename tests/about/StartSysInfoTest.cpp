@@ -1,6 +1,6 @@
 #include "about/frmAbout.h"
-#include "core/QtProgramStarter.h"
-#include "core/Services.h"
+#include "core/services/QtProgramStarter.h"
+#include "core/services/Services.h"
 #include "tests/support/RegistryFile.h"
 
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "core/AccountTable.h"
-#include "core/SystemToday.h"
 #include "core/linux/X11WindowSystem.h"
+#include "core/rules/AccountTable.h"
+#include "core/services/SystemToday.h"
 #include "tests/support/AccountsOnFile.h"
 #include "tests/support/X11Display.h"
 

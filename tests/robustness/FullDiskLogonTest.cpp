@@ -2,8 +2,8 @@
 // a small file system of the test's own, filled up before the logon.
 #include "ScratchDisk.h"
 #include "admin/frmAdmin.h"
-#include "core/AccountTable.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/settings/IniSettingsStore.h"
 #include "logon/frmLogon.h"
 #include "session/frmActive.h"
 #include "tests/support/FakeServices.h"

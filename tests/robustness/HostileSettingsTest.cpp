@@ -1,5 +1,5 @@
-#include "core/AccountTable.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/settings/IniSettingsStore.h"
 #include "tests/support/AccountsOnFile.h"
 
 #include <QElapsedTimer>

@@ -5,10 +5,10 @@
 // only written on standard error.
 // Usage: session_child <settings file>
 #include "app/ProgramFlow.h"
-#include "core/AccountTable.h"
-#include "core/FileAccountStore.h"
-#include "core/linux/IniSettingsStore.h"
 #include "core/linux/SignalTerminationWatch.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/settings/IniSettingsStore.h"
 #include "logon/frmLogon.h"
 #include "session/frmActive.h"
 #include "tests/support/FakeServices.h"

@@ -1,6 +1,6 @@
-#include "core/AccountTable.h"
-#include "core/DateText.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/DateText.h"
+#include "core/settings/IniSettingsStore.h"
 #include "tests/support/AccountsOnFile.h"
 #include "tests/support/TestFiles.h"
 

@@ -1,7 +1,7 @@
 #include "ScratchDisk.h"
-#include "core/AccountTable.h"
-#include "core/AppError.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
+#include "core/settings/IniSettingsStore.h"
 #include "tests/support/AccountsOnFile.h"
 #include "tests/support/TestFiles.h"
 

@@ -5,9 +5,9 @@
 // Usage: window_saver session-end|admin-save <settings file>
 #include "admin/frmAdmin.h"
 #include "app/ProgramFlow.h"
-#include "core/AccountTable.h"
-#include "core/FileAccountStore.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/settings/IniSettingsStore.h"
 #include "session/frmActive.h"
 #include "tests/support/AlternatingTables.h"
 #include "tests/support/FakeServices.h"

@@ -2,7 +2,7 @@
 // and stored once when the server is back.
 #include "RoomFixture.h"
 
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // microseconds.
 // Not a test; bench/README.md has the figures.
 #include "PostgresCluster.h"
-#include "core/AccountTable.h"
-#include "core/DateText.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/DateText.h"
 #include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>

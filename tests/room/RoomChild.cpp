@@ -7,8 +7,8 @@
 //   at-once COMMAND ...         -> says waiting, waits for one byte on file descriptor 3 (the
 //                                  barrier that starts the computers at the same instant), then
 //                                  runs the command and answers when it is done
-#include "core/AccountTable.h"
-#include "core/AppError.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
 #include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>

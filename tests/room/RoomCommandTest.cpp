@@ -2,9 +2,9 @@
 // exported back is the same file, and a failure says the server's reason.
 #include "RoomFixture.h"
 
-#include "core/AccountTable.h"
-#include "core/FileAccountStore.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/settings/IniSettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // itself, each computer reads and writes it in its own form, and one day is one allowance.
 #include "RoomFixture.h"
 
-#include "core/DateText.h"
+#include "core/rules/DateText.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PostgresCluster.h"
-#include "core/AccountTable.h"
+#include "core/rules/AccountTable.h"
 #include "room/PostgresAccountStore.h"
 
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // ends the server could not take: no minute comes back that the logon took.
 #include "RoomFixture.h"
 
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 #include "tests/robustness/ScratchDisk.h"
 
 #include <QDir>

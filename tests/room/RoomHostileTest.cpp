@@ -3,7 +3,7 @@
 // what the file with the same keys gives.
 #include "RoomFixture.h"
 
-#include "core/FileAccountStore.h"
+#include "core/rules/FileAccountStore.h"
 #include "tests/support/MemorySettingsStore.h"
 
 namespace {

@@ -10,8 +10,8 @@
 //
 // Not a test; bench/README.md has the figures and the method.
 #include "PostgresCluster.h"
-#include "core/AccountTable.h"
-#include "core/AppError.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
 #include "room/PostgresAccountStore.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 // the store's timeouts; the journal reaches the server as soon as it is back.
 #include "RoomFixture.h"
 
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 #include "room/RoomJournalDelivery.h"
 
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // table, and only the server's rows count.
 #include "RoomFixture.h"
 
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
 // The account store's contract run against a room's store on a real PostgreSQL server.
 #include "RoomFixture.h"
-#include "tests/core/AccountStoreContract.h"
+#include "tests/core/rules/AccountStoreContract.h"
 
 namespace {
 

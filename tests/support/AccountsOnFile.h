@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/AccountTable.h"
-#include "core/FileAccountStore.h"
-#include "core/linux/IniSettingsStore.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/FileAccountStore.h"
+#include "core/settings/IniSettingsStore.h"
 
 #include <QTemporaryDir>
 #include <memory>

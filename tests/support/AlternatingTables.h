@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AccountTable.h"
+#include "core/rules/AccountTable.h"
 
 // Two different account tables that the savers of the kill tests store in turn: three accounts
 // "V0USER1.." or seven accounts "V1USER1..", so that a file that loads as anything but one of the

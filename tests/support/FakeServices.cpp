@@ -1,8 +1,8 @@
 #include "FakeServices.h"
 
 #include "app/ProgramFlow.h"
-#include "core/AccountTable.h"
-#include "core/DateText.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/DateText.h"
 #include "logon/frmLogon.h"
 
 #include <QApplication>
@@ -117,16 +117,6 @@ void logOnAs(frmLogon &logon, const QString &user, const QString &password)
     QTest::keyClicks(logon.txtUser, user);
     QTest::keyClicks(logon.txtPassword, password);
     QTest::mouseClick(logon.cmdLogOn, Qt::LeftButton);
-}
-
-void TimoraTest::storeAccount(int slot, const QString &user, const QString &password, int mins,
-                              const QString &date, int left)
-{
-    store.set(AccountTable::key("user", slot), user);
-    store.set(AccountTable::key("pswd", slot), password);
-    store.set(AccountTable::key("mins", slot), QString::number(mins));
-    store.set(AccountTable::key("date", slot), date);
-    store.set(AccountTable::key("left", slot), QString::number(left));
 }
 
 QString TimoraTest::todayText() const

@@ -1,18 +1,17 @@
 #pragma once
 
-#include "MemorySettingsStore.h"
+#include "StoredAccounts.h"
 #include "app/ProgramFlow.h"
-#include "core/AccountTable.h"
-#include "core/ClockChangeSource.h"
-#include "core/Disabler.h"
-#include "core/FileAccountStore.h"
-#include "core/MessageBoxes.h"
-#include "core/ProgramEnd.h"
-#include "core/ProgramStarter.h"
-#include "core/Services.h"
-#include "core/TerminationWatch.h"
-#include "core/Today.h"
-#include "core/TrayIcon.h"
+#include "core/rules/AccountTable.h"
+#include "core/services/ClockChangeSource.h"
+#include "core/services/Disabler.h"
+#include "core/services/MessageBoxes.h"
+#include "core/services/ProgramEnd.h"
+#include "core/services/ProgramStarter.h"
+#include "core/services/Services.h"
+#include "core/services/TerminationWatch.h"
+#include "core/services/Today.h"
+#include "core/services/TrayIcon.h"
 
 #include <QDate>
 #include <QStringList>
@@ -203,7 +202,7 @@ struct Fakes
 // The fakes and a fresh account table around each test, and the program's flow of windows over
 // them (made at the first call of flow(), so that a test may change the services before). Closes
 // whatever windows the test left open.
-class TimoraTest : public ::testing::Test, public Fakes
+class TimoraTest : public ::testing::Test, public Fakes, public StoredAccounts
 {
 protected:
     TimoraTest();
@@ -221,14 +220,7 @@ protected:
     // afresh.
     void restartProgram();
 
-    // Puts an account into the given slot of the store (not the table).
-    void storeAccount(int slot, const QString &user, const QString &password, int mins,
-                      const QString &date, int left);
     QString todayText() const;
-
-    MemorySettingsStore store;
-    // The accounts on that store, as the program keeps them in its settings file.
-    FileAccountStore fileStore{store};
 
 private:
     // Every top-level window goes, without running its close handling, and the flow with them.

@@ -1,7 +1,7 @@
 #include "ForeignClient.h"
 
 #include "X11Display.h"
-#include "core/WindowSystem.h"
+#include "core/services/WindowSystem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "MemoryAccountStore.h"
 
-#include "core/AccountTable.h"
+#include "core/rules/AccountTable.h"
 
 MemoryAccountStore::MemoryAccountStore()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AccountStore.h"
+#include "core/rules/AccountStore.h"
 
 #include <QMap>
 

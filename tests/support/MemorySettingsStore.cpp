@@ -1,6 +1,6 @@
 #include "MemorySettingsStore.h"
 
-#include "core/AppError.h"
+#include "core/rules/AppError.h"
 
 QString MemorySettingsStore::value(const QString &section, const QString &key,
                                    const QString &defaultValue) const

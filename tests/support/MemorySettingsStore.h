@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SettingsStore.h"
+#include "core/rules/SettingsStore.h"
 
 #include <QMap>
 

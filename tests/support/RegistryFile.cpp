@@ -1,7 +1,7 @@
 #include "RegistryFile.h"
 
 #include "TestFiles.h"
-#include "core/Services.h"
+#include "core/services/Services.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/linux/IniRegistry.h"
+#include "core/settings/IniRegistry.h"
 #include "tests/support/FakeServices.h"
 
 #include <QTemporaryDir>

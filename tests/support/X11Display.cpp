@@ -1,6 +1,6 @@
 #include "X11Display.h"
 
-#include "core/WindowSystem.h"
+#include "core/services/WindowSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "core/linux/X11WindowSystem.h"
-#include "core/StartedPrograms.h"
+#include "core/services/StartedPrograms.h"
 #include "tests/support/ForeignClient.h"
 #include "tests/support/X11Display.h"
 

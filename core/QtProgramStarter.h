@@ -1,9 +1,0 @@
-#pragma once
-
-#include "ProgramStarter.h"
-
-class QtProgramStarter : public ProgramStarter
-{
-public:
-    bool start(const QString &path) override;
-};

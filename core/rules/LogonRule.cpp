@@ -1,0 +1,35 @@
+#include "core/rules/LogonRule.h"
+
+#include "core/rules/AccountTable.h"
+#include "core/rules/DayRule.h"
+
+LogonRule::Result LogonRule::apply(const QList<AccountSlot> &accounts, const QString &user,
+                                   const QString &password, const QString &today)
+{
+    Result result;
+    for (qsizetype i = 0; i < accounts.size(); ++i) {
+        if (accounts.at(i).userId == user && accounts.at(i).password == password) {
+            result.slot = int(i) + 1;
+            break;
+        }
+    }
+    if (result.slot == 0)
+        return result;
+    const AccountSlot &slot = accounts.at(result.slot - 1);
+    result.administrator = slot.userId == AccountTable::AdminId;
+    const DayRule::Result rule = DayRule::apply(slot, result.administrator, today);
+    switch (rule.verdict) {
+    case DayRule::Verdict::Disabled:
+        result.outcome = Result::Disabled;
+        return result;
+    case DayRule::Verdict::NoTimeLeft:
+        result.outcome = Result::NoTimeLeft;
+        return result;
+    case DayRule::Verdict::Granted:
+        break;
+    }
+    result.outcome = Result::LoggedOn;
+    result.sessionMinutes = rule.sessionMinutes;
+    result.stored = rule.stored;
+    return result;
+}

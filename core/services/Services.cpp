@@ -1,0 +1,20 @@
+#include "core/services/Services.h"
+
+#include "core/services/ClockChangeSource.h"
+#include "core/services/Disabler.h"
+#include "core/services/TrayIcon.h"
+
+std::unique_ptr<Disabler> Services::disabler() const
+{
+    return makeDisabler ? makeDisabler() : nullptr;
+}
+
+TrayIcon *Services::trayIcon(QObject *parent) const
+{
+    return makeTrayIcon ? makeTrayIcon(parent) : nullptr;
+}
+
+ClockChangeSource *Services::clockChangeSource(QObject *parent) const
+{
+    return makeClockChangeSource ? makeClockChangeSource(parent) : nullptr;
+}

@@ -1,0 +1,130 @@
+#include "core/rules/SessionDeadline.h"
+#include "core/rules/SessionDeadlineWatch.h"
+#include "core/services/StartedPrograms.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = SessionDeadline::Clock;
+
+const Clock::time_point Start = Clock::time_point() + 1000h;
+
+TEST(TheSessionDeadline, IsTheSessionsMinutesFromTheStartWithAFewSecondsGrace)
+{
+    SessionDeadline deadline;
+    EXPECT_FALSE(deadline.overdueAt());
+    deadline.start(Start, 30);
+    EXPECT_EQ(deadline.deadline(), Start + 30min);
+    EXPECT_EQ(deadline.overdueAt(), Start + 30min + 5s);
+    EXPECT_FALSE(deadline.overdue(Start + 30min + 4s));
+    EXPECT_TRUE(deadline.overdue(Start + 30min + 5s));
+}
+
+TEST(TheSessionDeadline, ComesForwardWithTheCountdownButIsNeverPushedBack)
+{
+    SessionDeadline deadline;
+    deadline.start(Start, 10);
+    // Ticks that come late (the window thread held up) give no time back.
+    deadline.shorten(Start + 3min, 9);
+    EXPECT_EQ(deadline.deadline(), Start + 10min);
+    deadline.shorten(Start + 61s, 9);
+    EXPECT_EQ(deadline.deadline(), Start + 10min);
+    // The clock-change penalty: nothing left from now on.
+    deadline.shorten(Start + 2min, 0);
+    EXPECT_EQ(deadline.deadline(), Start + 2min);
+    deadline.shorten(Start + 3min, -4);
+    EXPECT_EQ(deadline.deadline(), Start + 2min);
+    deadline.clear();
+    EXPECT_FALSE(deadline.overdue(Start + 100h));
+}
+
+TEST(TheSessionDeadline, IsNoneForASessionWithoutLimitOrWithoutMinutes)
+{
+    for (qint32 minutes : {-1, 0, -7}) {
+        SessionDeadline deadline;
+        deadline.start(Start, 5);
+        deadline.start(Start, minutes);
+        deadline.shorten(Start, 0);
+        EXPECT_FALSE(deadline.deadline()) << minutes;
+        EXPECT_FALSE(deadline.overdue(Start + 100h)) << minutes;
+    }
+}
+
+TEST(TheSessionDeadlineWatch, EndsAnOverdueSessionOnItsOwnThreadOnceWithTheChosenAction)
+{
+    std::atomic<int> calls = 0;
+    std::atomic<bool> restartAsked = true;
+    std::atomic<bool> onOtherThread = false;
+    const std::thread::id self = std::this_thread::get_id();
+    const auto started = Clock::now();
+    std::atomic<Clock::rep> calledAfter = 0;
+    SessionDeadlineWatch watch([&](bool restart) {
+        calledAfter = (Clock::now() - started).count();
+        restartAsked = restart;
+        onOtherThread = std::this_thread::get_id() != self;
+        ++calls;
+    });
+    watch.start(1, true);
+    watch.setRestart(false);
+    // The clock-change penalty: due now, overdue in five seconds.
+    watch.shorten(0);
+    // This thread is busy meanwhile and takes no part.
+    std::this_thread::sleep_for(4500ms);
+    EXPECT_EQ(calls, 0);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(restartAsked);
+    EXPECT_TRUE(onOtherThread);
+    EXPECT_GE(Clock::duration(calledAfter.load()), 5s);
+    EXPECT_FALSE(watch.deadline().deadline());
+}
+
+TEST(TheSessionDeadlineWatch, StaysQuietForASessionThatEndedItsOwnWay)
+{
+    std::atomic<int> calls = 0;
+    {
+        SessionDeadlineWatch watch([&](bool) { ++calls; });
+        watch.start(1, true);
+        watch.shorten(0);
+        watch.clear();
+        std::this_thread::sleep_for(5500ms);
+    }
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(StartedPrograms, KnowAProgramAndWhatItStartedOnlyWhileItRuns)
+{
+    StartedPrograms::clear();
+    QProcess shell;
+    // A shell that starts a child of its own and waits for it.
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("sleep 30 & echo $!; wait")});
+    ASSERT_TRUE(shell.waitForReadyRead(5000));
+    const qint64 child = shell.readAllStandardOutput().trimmed().toLongLong();
+    ASSERT_GT(child, 0);
+    EXPECT_FALSE(StartedPrograms::includes(shell.processId()));
+    EXPECT_FALSE(StartedPrograms::includes(child));
+
+    StartedPrograms::add(shell.processId());
+    EXPECT_TRUE(StartedPrograms::includes(shell.processId()));
+    EXPECT_TRUE(StartedPrograms::includes(child));
+    // Nor this program, which started it.
+    EXPECT_FALSE(StartedPrograms::includes(QCoreApplication::applicationPid()));
+
+    shell.kill();
+    shell.waitForFinished(5000);
+    EXPECT_FALSE(StartedPrograms::includes(shell.processId()));
+    // Its child is the machine's now, no longer below a started program.
+    EXPECT_FALSE(StartedPrograms::includes(child));
+    QProcess::execute(QStringLiteral("kill"), {QString::number(child)});
+    StartedPrograms::clear();
+}
+
+} // namespace
