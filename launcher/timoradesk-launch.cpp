@@ -546,7 +546,10 @@ bool clearKiosk(const Kiosk &kiosk, bool systemd, bool keepUserManager)
     bool ok = true;
     if (systemd && !keepUserManager) {
         runQuietly({"/usr/bin/loginctl", "disable-linger", kiosk.name});
-        runQuietly({"/usr/bin/systemctl", "stop", userManager(kiosk.uid)});
+        // Asked, not waited for: while the computer shuts down (a restart at zero), that stop
+        // waits for the kiosk session's scope to end, and the display manager's process in it
+        // waits for this launcher. The sweep below ends the user manager's processes anyway.
+        runQuietly({"/usr/bin/systemctl", "--no-block", "stop", userManager(kiosk.uid)});
     }
     const std::string keep = systemd && keepUserManager ? userManager(kiosk.uid) : std::string();
     if (!KioskCleanup::endProcesses(kiosk.uid, keep)) {

@@ -112,18 +112,28 @@ fi
 
 
 # The polkit rule, run with a stand-in for polkit: it grants the system account restart,
-# power-off and the logon window's inhibitors, and nothing to anyone else.
+# power-off and the logon window's inhibitors, and nothing to anyone else; it refuses the kiosk
+# group's members restart, power-off, halt, suspend, hibernate and the next boot's choice, and
+# leaves every other action, and every other account, to polkit's defaults.
 if [ -f "$polkit_rule" ] && command -v node >/dev/null; then
     verdicts=$(node -e '
         const rule = [];
-        global.polkit = { addRule: f => rule.push(f), Result: { YES: "yes", NOT_HANDLED: "-" } };
+        global.polkit = { addRule: f => rule.push(f), Result: { YES: "yes", NO: "no", NOT_HANDLED: "-" } };
         eval(require("fs").readFileSync(process.argv[1], "utf8"));
-        const ask = (user, action) => rule[0]({ id: "org.freedesktop.login1." + action }, { user });
+        const groups = { _timoradesk: ["_timoradesk"], kiosk: ["kiosk", "timoradesk-kiosk"],
+            pupil: ["pupil", "users"], root: ["root"] };
+        const ask = (user, action) => rule[0]({ id: "org.freedesktop.login1." + action },
+            { user, isInGroup: g => groups[user].includes(g) });
         console.log([ask("_timoradesk", "reboot"), ask("_timoradesk", "power-off-multiple-sessions"),
             ask("_timoradesk", "inhibit-handle-lid-switch"), ask("_timoradesk", "inhibit-block-sleep"),
             ask("_timoradesk", "suspend"), ask("_timoradesk", "reboot-ignore-inhibit"),
-            ask("kiosk", "reboot"), ask("root", "inhibit-block-sleep")].join(" "));' "$polkit_rule" 2>&1)
-    [ "$verdicts" = "yes yes yes yes - - - -" ] || fail "the polkit rule decides: $verdicts"
+            ask("root", "inhibit-block-sleep"), ask("root", "reboot"), ask("pupil", "reboot"),
+            ask("kiosk", "reboot"), ask("kiosk", "reboot-multiple-sessions"), ask("kiosk", "power-off"),
+            ask("kiosk", "halt"), ask("kiosk", "suspend"), ask("kiosk", "hibernate-ignore-inhibit"),
+            ask("kiosk", "set-reboot-to-firmware-setup"), ask("kiosk", "inhibit-handle-power-key"),
+            ask("kiosk", "lock-sessions")].join(" "));' "$polkit_rule" 2>&1)
+    [ "$verdicts" = "yes yes yes yes - - - - - no no no no no no no - -" ] ||
+        fail "the polkit rule decides: $verdicts"
 fi
 
 # The man page reads without warnings and tells what an administrator needs.

@@ -110,8 +110,10 @@ class Guest:
             os.unlink(sock)
         accel = ["-accel", "kvm", "-cpu", "host"] if os.environ.get("TIMORA_SYSTEM_KVM") == "1" \
             else ["-accel", "tcg,thread=multi"]
+        # No graphics card: Xorg's dummy driver needs none, and Xorg crashed now and then probing
+        # the card's DRM device while udev was still bringing it up.
         command = ["qemu-system-x86_64", *accel, "-smp", str(min(os.cpu_count() or 1, 2)),
-                   "-m", "2048", "-nic", "none", "-no-reboot", "-display", "none",
+                   "-m", "2048", "-nic", "none", "-vga", "none", "-no-reboot", "-display", "none",
                    "-monitor", "none", "-serial", "file:" + self.console,
                    "-kernel", os.path.join(self.image, "vmlinuz"),
                    "-initrd", os.path.join(self.image, "initrd.img"),
