@@ -1,6 +1,6 @@
-"""The Debian 12 guest of the system test, seen from the host: qemu with no network, the guest's
-console in a log file, and a root shell in the guest reached through the virtio serial port
-"timoradesk.test" (see guest-setup for the other end).
+"""The Debian 12 guest of the system test, seen from the host: qemu with no network (or a link to
+one port of the host only), the guest's console in a log file, and a root shell in the guest
+reached through the virtio serial port "timoradesk.test" (see guest-setup for the other end).
 
 Run as a program, to try things by hand:
     python3 guest.py serve IMAGE-FOLDER RUN-FOLDER    boots the guest (until it ends)
@@ -17,6 +17,8 @@ import sys
 import time
 
 X = "DISPLAY=:0 XAUTHORITY=/var/run/lightdm/root/:0 "
+# The room's server as the guest reaches it over its host-only link.
+SERVER_ADDRESS = "10.0.2.100"
 
 
 class GuestGone(Exception):
@@ -102,7 +104,10 @@ class Guest:
     def alive(self):
         return self.proc is not None and self.proc.poll() is None
 
-    def boot(self):
+    def boot(self, server_port=None):
+        """Boots the guest. With SERVER_PORT, the guest has one network link, to the host only:
+        10.0.2.100:5432 in the guest is 127.0.0.1:SERVER_PORT on the host (through socat), and
+        nothing else is reached (qemu's user network, restricted)."""
         self.boots += 1
         self.console = os.path.join(self.run_dir, "console-%d.log" % self.boots)
         sock = os.path.join(self.run_dir, "channel.sock")
@@ -112,8 +117,13 @@ class Guest:
             else ["-accel", "tcg,thread=multi"]
         # No graphics card: Xorg's dummy driver needs none, and Xorg crashed now and then probing
         # the card's DRM device while udev was still bringing it up.
+        # qemu starts the command for each connection the guest makes (a chardev of its own
+        # would carry the first connection only).
+        nic = "none" if server_port is None else (
+            "user,model=virtio-net-pci,restrict=on,guestfwd=tcp:%s:5432-cmd:socat - TCP:127.0.0.1:%d"
+            % (SERVER_ADDRESS, server_port))
         command = ["qemu-system-x86_64", *accel, "-smp", str(min(os.cpu_count() or 1, 2)),
-                   "-m", "2048", "-nic", "none", "-vga", "none", "-no-reboot", "-display", "none",
+                   "-m", "2048", "-nic", nic, "-vga", "none", "-no-reboot", "-display", "none",
                    "-monitor", "none", "-serial", "file:" + self.console,
                    "-kernel", os.path.join(self.image, "vmlinuz"),
                    "-initrd", os.path.join(self.image, "initrd.img"),
@@ -203,7 +213,7 @@ class Guest:
 
     def screenshot(self, name):
         """Saves the guest's screen as NAME.png in the run's folder; returns its path or None."""
-        status, output = self.channel.run(X + "xwd -root -silent", timeout=120, alive=self.alive)
+        status, output = self.channel.run(X + "xwd -root -silent 2>/dev/null", timeout=120, alive=self.alive)
         if status != 0 or not output:
             return None
         raw = os.path.join(self.run_dir, name + ".xwd")
