@@ -1,5 +1,8 @@
 #include "KioskCleanup.h"
 
+#include "MountTable.h"
+#include "ProcessTable.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -38,23 +41,6 @@ std::string readSmallFile(const std::string &path)
         text.append(buffer, static_cast<size_t>(got));
     close(fd);
     return text;
-}
-
-// The names in a folder of /proc that are numbers.
-std::vector<long> numbersIn(const std::string &path)
-{
-    std::vector<long> numbers;
-    DIR *folder = opendir(path.c_str());
-    if (!folder)
-        return numbers;
-    while (const dirent *entry = readdir(folder)) {
-        char *end = nullptr;
-        const long number = std::strtol(entry->d_name, &end, 10);
-        if (number > 0 && *end == '\0')
-            numbers.push_back(number);
-    }
-    closedir(folder);
-    return numbers;
 }
 
 // The monotonic clock in milliseconds.
@@ -243,54 +229,15 @@ bool copyTree(int from, int to, uid_t uid, gid_t gid, int depth)
     return ok;
 }
 
-// "\040" and the like of /proc/self/mountinfo back to their characters.
-std::string unescape(const std::string &text)
+// Detaches whatever is mounted at path (unless only below is set) or below it (a FUSE file
+// system of the user's, say), the deepest first.
+void detachMounts(const std::string &path, bool onlyBelow = false)
 {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() &&
-            text.substr(i + 1, 3).find_first_not_of("01234567") == std::string::npos) {
-            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 3), nullptr, 8)));
-            i += 3;
-            continue;
-        }
-        out.push_back(text[i]);
+    for (const std::string &point :
+         MountTable::pointsAtOrBelow(readSmallFile("/proc/self/mountinfo"), path)) {
+        if (!(onlyBelow && point == path))
+            umount2(point.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW);
     }
-    return out;
-}
-
-// Detaches whatever is mounted at or below path (a FUSE file system of the user's, say), the
-// deepest first.
-void detachMounts(const std::string &path)
-{
-    const std::string table = readSmallFile("/proc/self/mountinfo");
-    std::vector<std::string> points;
-    size_t start = 0;
-    while (start < table.size()) {
-        size_t end = table.find('\n', start);
-        if (end == std::string::npos)
-            end = table.size();
-        // The fifth field is the mount point.
-        std::vector<std::string> fields;
-        size_t at = start;
-        while (at < end && fields.size() < 5) {
-            size_t space = table.find(' ', at);
-            if (space == std::string::npos || space > end)
-                space = end;
-            fields.push_back(table.substr(at, space - at));
-            at = space + 1;
-        }
-        start = end + 1;
-        if (fields.size() < 5)
-            continue;
-        const std::string point = unescape(fields[4]);
-        if (point == path || point.rfind(path + "/", 0) == 0)
-            points.push_back(point);
-    }
-    std::sort(points.begin(), points.end(),
-              [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
-    for (const std::string &point : points)
-        umount2(point.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW);
 }
 
 // The folder above home opened component by component without following links, each of them
@@ -431,37 +378,7 @@ bool endProcesses(uid_t uid, gid_t gid, int seconds)
 
 bool anyProcess(uid_t uid, pid_t except)
 {
-    for (const long pid : numbersIn("/proc")) {
-        if (pid == except)
-            continue;
-        const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-        // Every thread on its own: a process whose first thread has ended is a zombie while the
-        // others run on.
-        for (const long task : numbersIn(tasks)) {
-            if (liveTaskOf(readSmallFile(tasks + "/" + std::to_string(task) + "/status"), uid))
-                return true;
-        }
-    }
-    return false;
-}
-
-bool liveTaskOf(const std::string &status, uid_t uid)
-{
-    const size_t state = status.find("\nState:\t");
-    if (state == std::string::npos)
-        return false;
-    // A zombie (Z) or dead (X) thread runs no more code; its process may still have others.
-    const char code = state + 8 < status.size() ? status[state + 8] : 'X';
-    if (code == 'Z' || code == 'X')
-        return false;
-    const size_t line = status.find("\nUid:\t");
-    if (line == std::string::npos)
-        return false;
-    unsigned long ids[3] = {};
-    if (std::sscanf(status.c_str() + line + 6, "%lu %lu %lu", &ids[0], &ids[1], &ids[2]) != 3)
-        return false;
-    return std::any_of(std::begin(ids), std::end(ids),
-                       [uid](unsigned long id) { return id == uid; });
+    return ProcProcessTable().anyLiveThread(uid, except);
 }
 
 bool resetHome(const std::string &home, const std::string &skeleton, uid_t uid, gid_t gid,
@@ -540,7 +457,7 @@ void clearShared(uid_t uid)
     struct stat runtimeInfo
     {};
     if (runtimeDir >= 0 && fstat(runtimeDir, &runtimeInfo) == 0 && runtimeInfo.st_uid == uid) {
-        detachMounts(runtime + "/");
+        detachMounts(runtime, true);
         removeAll(runtimeDir);
     }
     if (runtimeDir >= 0)

@@ -16,12 +16,9 @@ namespace KioskCleanup {
 bool endProcesses(uid_t uid, gid_t gid, int seconds = 10);
 
 // Whether a thread of uid (its real, effective or saved user id) runs: every thread of every
-// process in /proc/PID/task is looked at, so a process whose first thread is a zombie while
-// another runs on counts. Zombie threads do not, nor the process except.
+// process in /proc/PID/task is looked at (ProcessTable), so a process whose first thread is a
+// zombie while another runs on counts. Zombie threads do not, nor the process except.
 bool anyProcess(uid_t uid, pid_t except = 0);
-
-// Whether the status text of one thread (/proc/PID/task/TID/status) is of a live thread of uid.
-bool liveTaskOf(const std::string &status, uid_t uid);
 
 // Makes home (an absolute path, every folder above it root's and closed to others) anew: anything
 // mounted inside it is detached, its contents removed and those of skeleton (a folder of root's)

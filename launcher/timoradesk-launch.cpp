@@ -42,6 +42,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "CallerInput.h"
 #include "KioskCleanup.h"
 #include "XServerAccess.h"
 #include "core/linux/LauncherProtocol.h"
@@ -93,6 +94,14 @@ struct Kiosk
     std::string name, home, shell;
 };
 
+// TimoraDesk's own system account.
+struct Account
+{
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string name, home;
+};
+
 pid_t childPid = 0;
 
 [[noreturn]] void refuse(const char *why)
@@ -107,105 +116,43 @@ pid_t childPid = 0;
     std::_Exit(Refused);
 }
 
-// The caller's real group or one of its supplementary groups is the kiosk group.
-bool callerInGroup(gid_t callerGid)
+// The kiosk group's id, or -1 when there is no such group.
+long kioskGroup()
 {
     const group *kiosk = getgrnam(TIMORA_LAUNCH_GROUP);
-    if (!kiosk)
-        return false;
-    if (callerGid == kiosk->gr_gid)
-        return true;
+    return kiosk ? static_cast<long>(kiosk->gr_gid) : -1;
+}
+
+// The caller is in the kiosk group by its process's groups (what it runs with now).
+bool callerInGroup(gid_t callerGid)
+{
+    const long kiosk = kioskGroup();
     const int count = getgroups(0, nullptr);
-    if (count <= 0)
-        return false;
-    std::vector<gid_t> groups(static_cast<size_t>(count));
-    const int got = getgroups(count, groups.data());
-    for (int i = 0; i < got; ++i) {
-        if (groups[static_cast<size_t>(i)] == kiosk->gr_gid)
-            return true;
-    }
-    return false;
-}
-
-bool isDigits(const char *text, size_t length, size_t maxLength)
-{
-    if (length == 0 || length > maxLength)
-        return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    }
-    return true;
-}
-
-// A local display only: ":N" or ":N.S", N of at most four digits and S of at most two. A host
-// name, a path or anything longer could point TimoraDesk at another server than the kiosk's.
-bool isLocalDisplay(const char *display)
-{
-    if (!display || display[0] != ':')
-        return false;
-    const char *number = display + 1;
-    const char *dot = std::strchr(number, '.');
-    if (!dot)
-        return isDigits(number, std::strlen(number), 4);
-    return isDigits(number, static_cast<size_t>(dot - number), 4) &&
-           isDigits(dot + 1, std::strlen(dot + 1), 2);
-}
-
-// A locale value as the system's locale file may set it: letters, digits and "_.@:-" only.
-bool isLocaleValue(const std::string &value)
-{
-    if (value.empty() || value.size() > 64)
-        return false;
-    for (char c : value) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || std::strchr("_.@:-", c) != nullptr;
-        if (!plain)
-            return false;
-    }
-    return true;
+    std::vector<gid_t> groups(static_cast<size_t>(std::max(count, 0)));
+    const int got = count > 0 ? getgroups(count, groups.data()) : 0;
+    groups.resize(static_cast<size_t>(std::max(got, 0)));
+    return kiosk >= 0 && CallerInput::memberOf(static_cast<gid_t>(kiosk), callerGid, groups);
 }
 
 // The machine's locale (LANG, LANGUAGE, LC_*) from its root-owned locale file, so that dates are
-// written as on the rest of the system. Anything else in the file is ignored.
+// written as on the rest of the system.
 std::vector<std::string> systemLocale()
 {
-    std::vector<std::string> settings;
     const int fd = open(TIMORA_LAUNCH_LOCALE_FILE, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return settings;
+        return {};
     struct stat info
     {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != 0 ||
         (info.st_mode & 022) != 0 || info.st_size > 4096) {
         close(fd);
-        return settings;
+        return {};
     }
-    char buffer[4097];
-    const ssize_t got = read(fd, buffer, sizeof buffer - 1);
+    char buffer[4096];
+    const ssize_t got = read(fd, buffer, sizeof buffer);
     close(fd);
-    if (got <= 0)
-        return settings;
-    buffer[got] = '\0';
-    char *save = nullptr;
-    for (char *line = strtok_r(buffer, "\n", &save); line; line = strtok_r(nullptr, "\n", &save)) {
-        std::string text(line);
-        const size_t equals = text.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string key = text.substr(0, equals);
-        std::string value = text.substr(equals + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-        const bool known =
-            key == "LANG" || key == "LANGUAGE" ||
-            (key.rfind("LC_", 0) == 0 && key.size() > 3 &&
-             key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos);
-        if (known && isLocaleValue(value))
-            settings.push_back(key + "=" + value);
-    }
-    return settings;
+    return got > 0 ? CallerInput::localeSettings(std::string(buffer, static_cast<size_t>(got)))
+                   : std::vector<std::string>();
 }
 
 // Every signal back to its default action and unblocked: an ignored SIGTERM or a blocked SIGCHLD
@@ -292,14 +239,14 @@ void resetLimits()
 }
 // The account's home: a folder of the account's own that nobody else may enter, as the settings
 // file inside it holds the passwords.
-void checkHome(const passwd &account)
+void checkHome(const Account &account)
 {
     struct stat info
     {};
-    if (account.pw_dir[0] != '/' || lstat(account.pw_dir, &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != account.pw_uid || (info.st_mode & 077) != 0) {
+    if (account.home.empty() || account.home[0] != '/' || lstat(account.home.c_str(), &info) != 0 ||
+        !S_ISDIR(info.st_mode) || info.st_uid != account.uid || (info.st_mode & 077) != 0) {
         std::fprintf(stderr, "%s: the home %s of %s must be a folder of that account, mode 0700\n",
-                     Name, account.pw_dir, TIMORA_LAUNCH_ACCOUNT);
+                     Name, account.home.c_str(), TIMORA_LAUNCH_ACCOUNT);
         std::_Exit(Refused);
     }
 }
@@ -330,18 +277,18 @@ std::vector<char *> environmentOf(std::vector<std::string> &environment)
 
 // Runs in the child: becomes the account for good and replaces itself with TimoraDesk, which
 // finds its socket to the launcher on descriptor LauncherFd.
-[[noreturn]] void becomeAccountAndRun(const passwd &account, const std::string &display,
+[[noreturn]] void becomeAccountAndRun(const Account &account, const std::string &display,
                                       const std::vector<std::string> &locale, pid_t parent,
                                       int socket)
 {
     if (socket != LauncherFd ? dup2(socket, LauncherFd) < 0 : fcntl(socket, F_SETFD, 0) < 0)
         refuseErrno("socket");
     close_range(LauncherFd + 1, ~0U, 0);
-    const gid_t gid = account.pw_gid;
+    const gid_t gid = account.gid;
     if (setgroups(1, &gid) != 0 || setresgid(gid, gid, gid) != 0 ||
-        setresuid(account.pw_uid, account.pw_uid, account.pw_uid) != 0)
+        setresuid(account.uid, account.uid, account.uid) != 0)
         refuseErrno("switching to " TIMORA_LAUNCH_ACCOUNT);
-    if (setresuid(0, 0, 0) == 0 || getuid() != account.pw_uid || geteuid() != account.pw_uid)
+    if (setresuid(0, 0, 0) == 0 || getuid() != account.uid || geteuid() != account.uid)
         refuse("could not give up root");
     // The credentials changed, which clears any earlier parent-death signal: set it now, and
     // end at once if the parent has already gone.
@@ -349,22 +296,22 @@ std::vector<char *> environmentOf(std::vector<std::string> &environment)
     if (getppid() != parent)
         std::_Exit(Refused);
     prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    if (chdir(account.pw_dir) != 0)
-        refuseErrno(account.pw_dir);
+    if (chdir(account.home.c_str()) != 0)
+        refuseErrno(account.home.c_str());
 
     // A runtime folder of the account's own inside its home, for Qt's sockets and locks.
-    const std::string home = account.pw_dir;
+    const std::string home = account.home;
     const std::string runtime = home + "/.runtime";
     mkdir(runtime.c_str(), 0700);
     struct stat info
     {};
     const bool runtimeOwned = lstat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-                              info.st_uid == account.pw_uid && (info.st_mode & 077) == 0;
+                              info.st_uid == account.uid && (info.st_mode & 077) == 0;
 
     std::vector<std::string> environment = {
         "HOME=" + home,
-        std::string("USER=") + account.pw_name,
-        std::string("LOGNAME=") + account.pw_name,
+        "USER=" + account.name,
+        "LOGNAME=" + account.name,
         "SHELL=/bin/sh",
         "PATH=/usr/local/bin:/usr/bin:/bin",
         "DISPLAY=" + display,
@@ -618,12 +565,11 @@ bool kioskOf(const passwd *entry, Kiosk &kiosk)
     return true;
 }
 
-// Whether the account is a member of the kiosk group (its own group or a supplementary one).
+// Whether the account is a member of the kiosk group by the group database (it runs nothing
+// yet whose groups could be asked).
 bool inKioskGroup(const Kiosk &kiosk)
 {
-    const group *kioskGroup = getgrnam(TIMORA_LAUNCH_GROUP);
-    if (!kioskGroup)
-        return false;
+    const long kioskId = kioskGroup();
     int count = 64;
     std::vector<gid_t> groups(static_cast<size_t>(count));
     if (getgrouplist(kiosk.name.c_str(), kiosk.gid, groups.data(), &count) < 0) {
@@ -632,7 +578,7 @@ bool inKioskGroup(const Kiosk &kiosk)
             return false;
     }
     groups.resize(static_cast<size_t>(count));
-    return std::find(groups.begin(), groups.end(), kioskGroup->gr_gid) != groups.end();
+    return kioskId >= 0 && CallerInput::memberOf(static_cast<gid_t>(kioskId), kiosk.gid, groups);
 }
 
 // For a display manager's session set-up script, run as root before the session starts: the kiosk
@@ -730,8 +676,8 @@ struct Run
 struct Launcher
 {
     Kiosk kiosk;
-    passwd account{};
-    std::string display;
+    Account account;
+    std::string display, number;
     std::vector<std::string> locale;
     bool systemd = false;
     int signals = -1, deadline = -1, connection = -1, desktop = -1;
@@ -868,11 +814,19 @@ Run serve(Launcher &launcher)
     return run;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The caller's ids, read before the launcher takes root in every one of them.
+struct Caller
 {
-    // Nothing is written with the caller's umask, and no signal interrupts the start half done.
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+// The start's first phase: nothing is written with the caller's umask, no signal interrupts the
+// start half done, and the launcher is root in every user id, out of the caller's reach. Root
+// alone may ask for the display manager's set-up (--clean-home USER); nothing else takes
+// arguments.
+Caller takeOver(int argc, char **argv)
+{
     umask(077);
     sigset_t all;
     sigfillset(&all);
@@ -882,96 +836,117 @@ int main(int argc, char **argv)
         if (number != SIGKILL && number != SIGSTOP)
             std::signal(number, SIG_DFL);
     }
-
-    const uid_t callerUid = getuid();
-    const gid_t callerGid = getgid();
+    const Caller caller{getuid(), getgid()};
     if (geteuid() != 0)
         refuse("must be installed setuid root");
-    // Root in every user id at once: from here on the caller can no longer signal, stop or trace
-    // this process.
+    // From here on the caller can no longer signal, stop or trace this process.
     if (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0)
         refuseErrno("setresuid");
-    if (argc == 3 && callerUid == 0 && std::strcmp(argv[1], "--clean-home") == 0)
+    if (argc == 3 && caller.uid == 0 && std::strcmp(argv[1], "--clean-home") == 0)
         cleanHomeFor(argv[2]);
     if (argc > 1)
         refuse("takes no arguments");
-    if (!callerInGroup(callerGid))
-        refuse("only members of the group " TIMORA_LAUNCH_GROUP " may start TimoraDesk");
-    Kiosk kiosk;
-    if (callerUid == 0 || !kioskOf(getpwuid(callerUid), kiosk))
-        refuse("the caller must be an ordinary account with a home");
+    return caller;
+}
 
+// The second phase: who the caller is, its display, TimoraDesk's account and home, and what the
+// desktop will get of the caller's environment (before it is dropped). Refuses what does not
+// pass.
+void checkCaller(const Caller &caller, Launcher &launcher, DesktopStart &desktop,
+                 std::string &authorityPath)
+{
+    if (!callerInGroup(caller.gid))
+        refuse("only members of the group " TIMORA_LAUNCH_GROUP " may start TimoraDesk");
+    Kiosk &kiosk = launcher.kiosk;
+    if (caller.uid == 0 || !kioskOf(getpwuid(caller.uid), kiosk))
+        refuse("the caller must be an ordinary account with a home");
     const char *display = getenv("DISPLAY");
-    if (!isLocalDisplay(display))
+    if (!CallerInput::isLocalDisplay(display))
         refuse("DISPLAY must name a local display, :N or :N.S");
-    const std::string displayName = display;
-    const std::string number = displayName.substr(1, displayName.find('.') - 1);
+    launcher.display = display;
+    launcher.number = CallerInput::displayNumber(launcher.display);
 
     const passwd *entry = getpwnam(TIMORA_LAUNCH_ACCOUNT);
     if (!entry || entry->pw_uid == 0 || entry->pw_gid == 0)
         refuse("the account " TIMORA_LAUNCH_ACCOUNT " is missing or is root");
-    // getpwnam's buffer is reused by later look-ups: keep a copy.
-    const std::string accountName = entry->pw_name, homePath = entry->pw_dir;
-    passwd account = *entry;
-    account.pw_name = const_cast<char *>(accountName.c_str());
-    account.pw_dir = const_cast<char *>(homePath.c_str());
-    checkHome(account);
-    const std::vector<std::string> locale = systemLocale();
+    launcher.account = {entry->pw_uid, entry->pw_gid, entry->pw_name, entry->pw_dir};
+    checkHome(launcher.account);
+    launcher.locale = systemLocale();
 
-    DesktopStart desktop;
     desktop.kiosk = kiosk;
-    desktop.display = displayName;
-    desktop.number = number;
+    desktop.display = launcher.display;
+    desktop.number = launcher.number;
     desktop.environment = {"HOME=" + kiosk.home,
                            "USER=" + kiosk.name,
                            "LOGNAME=" + kiosk.name,
                            "SHELL=" + kiosk.shell,
                            "PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games",
-                           "DISPLAY=" + displayName};
-    desktop.environment.insert(desktop.environment.end(), locale.begin(), locale.end());
+                           "DISPLAY=" + launcher.display};
+    desktop.environment.insert(desktop.environment.end(), launcher.locale.begin(),
+                               launcher.locale.end());
     for (const char *name : DesktopVariables) {
         const char *value = getenv(name);
         if (value && std::strlen(value) < 4096 && !std::strchr(value, '\n'))
             desktop.environment.push_back(std::string(name) + "=" + value);
     }
     const char *authority = getenv("XAUTHORITY");
-    const std::string authorityPath =
+    authorityPath =
         authority && authority[0] == '/' ? std::string(authority) : kiosk.home + "/.Xauthority";
+}
 
+// The third phase: nothing more of the caller's environment, open files and limits; one launcher
+// on the machine.
+void leaveCaller()
+{
     clearenv();
     closeInheritedFiles();
     resetLimits();
     takeLock();
+}
 
-    // Only the X server of the seat: one that root runs, as the display manager's does.
+// The fourth phase: only the X server of the seat, one that root runs as the display manager's
+// does; the display's cookie, read with the caller's rights.
+void checkServer(const Launcher &launcher, DesktopStart &desktop, const std::string &authorityPath)
+{
     std::string why;
-    const long owner = XServerAccess::serverOwner(number, why);
+    const long owner = XServerAccess::serverOwner(launcher.number, why);
     if (owner < 0)
         refuse(why.c_str());
     if (owner != 0)
         refuse("the X server of this display is not root's: TimoraDesk runs only on the display "
                "manager's");
-    desktop.cookie = XServerAccess::cookieFromAuthority(readAsCaller(kiosk, authorityPath), number);
+    desktop.cookie = XServerAccess::cookieFromAuthority(readAsCaller(launcher.kiosk, authorityPath),
+                                                        launcher.number);
     if (setsid() < 0 && errno != EPERM)
         refuseErrno("setsid");
+}
 
-    // Nothing of an earlier session of the kiosk account is left, and its home is the skeleton.
-    const bool systemd = systemdRuns();
-    if (!clearKiosk(kiosk, systemd))
+// The fifth phase: nothing of an earlier session of the kiosk account is left and its home is the
+// skeleton; TimoraDesk's account may use the display through the launcher's own connection,
+// which stays open so that the server keeps that grant (it forgets it when its last client has
+// gone).
+void prepareKiosk(Launcher &launcher, const DesktopStart &desktop)
+{
+    launcher.systemd = systemdRuns();
+    if (!clearKiosk(launcher.kiosk, launcher.systemd))
         refuse("the kiosk account could not be made ready for a session");
-    // TimoraDesk's account may use the display through the launcher's own connection, which stays
-    // open so that the server keeps that grant (it forgets it when its last client has gone).
     // (An X server that has just started, or is resetting as its last client went, may not
     // answer at once: a few tries.)
-    int xConnection = -1;
-    for (int tries = 0; tries < 5 && xConnection < 0; ++tries) {
+    std::string why;
+    for (int tries = 0; tries < 5 && launcher.connection < 0; ++tries) {
         if (tries > 0)
             sleep(1);
-        xConnection = XServerAccess::grantLocalUser(number, desktop.cookie, accountName, why);
+        launcher.connection = XServerAccess::grantLocalUser(launcher.number, desktop.cookie,
+                                                            launcher.account.name, why);
     }
-    if (xConnection < 0)
+    if (launcher.connection < 0)
         refuse(why.c_str());
+}
 
+// The sixth phase: the desktop's starter, forked while the launcher is still in the session's
+// scope; returns the pipe that tells it to start a desktop.
+int startDesktopStarter(const DesktopStart &desktop)
+{
     int go[2];
     if (pipe2(go, O_CLOEXEC) != 0)
         refuseErrno("pipe");
@@ -983,38 +958,34 @@ int main(int argc, char **argv)
         desktopStarter(go[0], desktop);
     }
     close(go[0]);
-    leaveSessionScope(systemd);
+    return go[1];
+}
 
-    // The parent: runs TimoraDesk, again when it asks to be, and ends with it.
+// The last phase: runs TimoraDesk, again when it asks to be (a refused power action) or when the
+// launcher had to end its session, and ends with it: with its exit status.
+int runSessions(Launcher &launcher)
+{
     for (int ignored : {SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE})
         std::signal(ignored, SIG_IGN);
     sigset_t watched;
     sigemptyset(&watched);
     for (int watchedSignal : {SIGCHLD, SIGTERM, SIGHUP, SIGINT})
         sigaddset(&watched, watchedSignal);
-    Launcher launcher;
-    launcher.kiosk = kiosk;
-    launcher.account = account;
-    launcher.display = displayName;
-    launcher.locale = locale;
-    launcher.systemd = systemd;
     launcher.signals = signalfd(-1, &watched, SFD_CLOEXEC);
     launcher.deadline = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-    launcher.connection = xConnection;
-    launcher.desktop = go[1];
     if (launcher.signals < 0 || launcher.deadline < 0)
         refuseErrno("signalfd");
     Run run;
     for (int starts = 1;; ++starts) {
         run = serve(launcher);
-        const bool clean = clearKiosk(kiosk, systemd);
+        const bool clean = clearKiosk(launcher.kiosk, launcher.systemd);
         if (!run.again || run.told || launcher.connection < 0)
             break;
         if (!clean) {
             std::fprintf(stderr,
                          "%s: something of %s still runs after the session's end: TimoraDesk is "
                          "not started again\n",
-                         Name, kiosk.name.c_str());
+                         Name, launcher.kiosk.name.c_str());
             break;
         }
         if (starts >= MaxStarts) {
@@ -1023,10 +994,27 @@ int main(int argc, char **argv)
         }
         std::fprintf(stderr, "%s: TimoraDesk starts again, with the logon window\n", Name);
     }
-    close(go[1]);
+    close(launcher.desktop);
     if (launcher.connection >= 0)
         close(launcher.connection);
     if (WIFEXITED(run.status))
         return WEXITSTATUS(run.status);
     return 128 + WTERMSIG(run.status);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Caller caller = takeOver(argc, argv);
+    Launcher launcher;
+    DesktopStart desktop;
+    std::string authorityPath;
+    checkCaller(caller, launcher, desktop, authorityPath);
+    leaveCaller();
+    checkServer(launcher, desktop, authorityPath);
+    prepareKiosk(launcher, desktop);
+    launcher.desktop = startDesktopStarter(desktop);
+    leaveSessionScope(launcher.systemd);
+    return runSessions(launcher);
 }

@@ -55,8 +55,12 @@ inline Message parse(const std::string &line)
         if (digits == 0 || digits > 9 ||
             number.find_first_not_of("0123456789", number.size() - digits) != std::string::npos)
             return message;
+        // The one way the program writes it: no leading zero, no "-0".
+        const long minutes = std::stol(number);
+        if (std::to_string(minutes) != number)
+            return message;
         message.kind = Message::Kind::Session;
-        message.minutes = std::stol(number);
+        message.minutes = minutes;
     } else if (line == End) {
         message.kind = Message::Kind::End;
     } else if (line == Again) {

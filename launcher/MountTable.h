@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The mount points of the kernel's mount table (the text of /proc/self/mountinfo), read without
+// trusting what the kiosk account may have named its folders.
+namespace MountTable {
+
+// The mount points at or below path (an absolute folder, no trailing slash but for "/"), the
+// deepest first, with the table's escapes ("\040" for a blank) turned back into characters.
+std::vector<std::string> pointsAtOrBelow(const std::string &table, const std::string &path);
+
+} // namespace MountTable
