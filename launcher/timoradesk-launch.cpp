@@ -517,7 +517,12 @@ void stopUserManager(const Kiosk &kiosk, bool systemd)
         return;
     const std::string linger = "/var/lib/systemd/linger/" + kiosk.name;
     unlink(linger.c_str());
-    runQuietly({"/usr/bin/loginctl", "disable-linger", kiosk.name}, 10);
+    // logind reads that folder when it starts; one that runs already is told. (Early at boot,
+    // before logind, asking it would only wait for it.)
+    struct stat users
+    {};
+    if (lstat("/run/systemd/users", &users) == 0)
+        runQuietly({"/usr/bin/loginctl", "disable-linger", kiosk.name}, 10);
     runQuietly({"/usr/bin/systemctl", "--no-block", "stop", userManager(kiosk.uid)}, 10);
 }
 

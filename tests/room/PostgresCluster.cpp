@@ -1,5 +1,6 @@
 #include "PostgresCluster.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -35,7 +36,19 @@ bool giveToServer(const QString &path)
 QString PostgresCluster::binDir()
 {
     const QString dir = qEnvironmentVariable("TIMORA_PG_BINDIR");
-    return dir.isEmpty() ? QStringLiteral("/usr/lib/postgresql/15/bin") : dir;
+    if (!dir.isEmpty())
+        return dir;
+    // The newest release installed (Debian 12 has 15, Debian 13 has 17).
+    int newest = 0;
+    const QDir versions(QStringLiteral("/usr/lib/postgresql"));
+    for (const QString &name : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const int version = name.toInt(&number);
+        if (number && version > newest &&
+            QFileInfo::exists(versions.filePath(name) + QStringLiteral("/bin/initdb")))
+            newest = version;
+    }
+    return QStringLiteral("/usr/lib/postgresql/%1/bin").arg(newest > 0 ? newest : 15);
 }
 
 QString PostgresCluster::missing()

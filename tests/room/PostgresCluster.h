@@ -16,7 +16,7 @@ class PostgresCluster
 public:
     static inline const QString KioskRole = QStringLiteral("kiosk");
 
-    // The folder of initdb, pg_ctl and postgres ($TIMORA_PG_BINDIR, else PostgreSQL 15's).
+    // The folder of initdb, pg_ctl and postgres ($TIMORA_PG_BINDIR, else the newest PostgreSQL's).
     static QString binDir();
     // Empty when the server's programs (and openssl) are there; otherwise what is missing.
     static QString missing();
