@@ -73,8 +73,8 @@ namespace {
 
 constexpr const char *Name = "timoradesk-launch";
 constexpr int Refused = 126;
-using LauncherProtocol::GraceSeconds;
 using LauncherProtocol::LauncherFd;
+using LauncherProtocol::LauncherGraceSeconds;
 // How often TimoraDesk is started anew in one X session (after a refused power action, or a
 // session the launcher had to end), so that a program that cannot stay up does not loop.
 constexpr int MaxStarts = 20;
@@ -709,7 +709,7 @@ Run serve(Launcher &launcher)
     int socket = sockets[0];
     const itimerspec never{};
     timerfd_settime(launcher.deadline, 0, &never, nullptr);
-    bool desktopStarted = false, deadlineSet = false, ended = false;
+    bool desktopStarted = false, deadlineSet = false, ended = false, sessionOver = false;
     LauncherProtocol::LineReader lines;
     const auto answer = [&socket](const char *text) {
         const std::string line = std::string(text) + "\n";
@@ -742,67 +742,72 @@ Run serve(Launcher &launcher)
                 }
             }
         }
-        if (waits[1].revents & POLLIN) {
-            uint64_t expirations = 0;
-            if (read(launcher.deadline, &expirations, sizeof expirations) > 0 && !ended) {
-                std::fprintf(stderr,
-                             "%s: the session's minutes ran out %d s ago and TimoraDesk has not "
-                             "ended it: the launcher ends it, and the rest of the day is "
-                             "forfeited\n",
-                             Name, GraceSeconds);
-                kill(childPid, SIGKILL);
-                endKioskProcesses(launcher.kiosk, launcher.systemd);
-                run.again = true;
-            }
-        }
         if (waits[2].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buffer[256];
             const ssize_t got = read(socket, buffer, sizeof buffer);
             if (got <= 0) {
                 close(socket);
                 socket = -1;
-                continue;
             }
-            lines.take(buffer, static_cast<size_t>(got), [&](const std::string &line) {
-                const LauncherProtocol::Message message = LauncherProtocol::parse(line);
-                switch (message.kind) {
-                case LauncherProtocol::Message::Kind::Session:
-                    if (!desktopStarted) {
-                        desktopStarted = true;
-                        // Nothing of the account from before the logon goes on into the session
-                        // (its user manager was stopped when the launcher started).
-                        if (!KioskCleanup::endProcesses(launcher.kiosk.uid, launcher.kiosk.gid)) {
-                            std::fprintf(stderr, "%s: the desktop is not started\n", Name);
-                            break;
+            lines.take(
+                buffer, static_cast<size_t>(std::max<ssize_t>(got, 0)),
+                [&](const std::string &line) {
+                    const LauncherProtocol::Message message = LauncherProtocol::parse(line);
+                    switch (message.kind) {
+                    case LauncherProtocol::Message::Kind::Session:
+                        if (!desktopStarted) {
+                            desktopStarted = true;
+                            // Nothing of the account from before the logon goes on into the session
+                            // (its user manager was stopped when the launcher started).
+                            if (!KioskCleanup::endProcesses(launcher.kiosk.uid,
+                                                            launcher.kiosk.gid)) {
+                                std::fprintf(stderr, "%s: the desktop is not started\n", Name);
+                                break;
+                            }
+                            startUserManager(launcher.kiosk, launcher.systemd);
+                            const char start = 'D';
+                            if (write(launcher.desktop, &start, 1) != 1)
+                                std::fprintf(stderr, "%s: the desktop could not start\n", Name);
                         }
-                        startUserManager(launcher.kiosk, launcher.systemd);
-                        const char start = 'D';
-                        if (write(launcher.desktop, &start, 1) != 1)
-                            std::fprintf(stderr, "%s: the desktop could not start\n", Name);
+                        if (message.minutes >= 0 && !deadlineSet && message.minutes <= 24 * 60) {
+                            deadlineSet = true;
+                            itimerspec when{};
+                            when.it_value.tv_sec =
+                                static_cast<time_t>(message.minutes) * 60 + LauncherGraceSeconds;
+                            timerfd_settime(launcher.deadline, 0, &when, nullptr);
+                        }
+                        break;
+                    case LauncherProtocol::Message::Kind::End:
+                        // The session is over: no deadline any more. TimoraDesk asks for the power
+                        // action only once the kiosk account runs nothing that could hold it back.
+                        timerfd_settime(launcher.deadline, 0, &never, nullptr);
+                        sessionOver = true;
+                        answer(endKioskProcesses(launcher.kiosk, launcher.systemd)
+                                   ? LauncherProtocol::Ended
+                                   : LauncherProtocol::Unclean);
+                        break;
+                    case LauncherProtocol::Message::Kind::Again:
+                        run.again = true;
+                        break;
+                    case LauncherProtocol::Message::Kind::Unknown:
+                        break;
                     }
-                    if (message.minutes >= 0 && !deadlineSet && message.minutes <= 24 * 60) {
-                        deadlineSet = true;
-                        itimerspec when{};
-                        when.it_value.tv_sec =
-                            static_cast<time_t>(message.minutes) * 60 + GraceSeconds;
-                        timerfd_settime(launcher.deadline, 0, &when, nullptr);
-                    }
-                    break;
-                case LauncherProtocol::Message::Kind::End:
-                    // The session is over: no deadline any more. TimoraDesk asks for the power
-                    // action only once the kiosk account runs nothing that could hold it back.
-                    timerfd_settime(launcher.deadline, 0, &never, nullptr);
-                    answer(endKioskProcesses(launcher.kiosk, launcher.systemd)
-                               ? LauncherProtocol::Ended
-                               : LauncherProtocol::Unclean);
-                    break;
-                case LauncherProtocol::Message::Kind::Again:
-                    run.again = true;
-                    break;
-                case LauncherProtocol::Message::Kind::Unknown:
-                    break;
-                }
-            });
+                });
+        }
+        // After the socket: a session whose end TimoraDesk has just told is not ended again.
+        if (waits[1].revents & POLLIN) {
+            uint64_t expirations = 0;
+            if (read(launcher.deadline, &expirations, sizeof expirations) > 0 && !ended &&
+                !sessionOver) {
+                std::fprintf(stderr,
+                             "%s: the session's minutes ran out %d s ago and TimoraDesk has not "
+                             "ended it: the launcher ends it, and the rest of the day is "
+                             "forfeited\n",
+                             Name, LauncherGraceSeconds);
+                kill(childPid, SIGKILL);
+                endKioskProcesses(launcher.kiosk, launcher.systemd);
+                run.again = true;
+            }
         }
         if (waits[3].revents & (POLLIN | POLLHUP | POLLERR)) {
             // The server sends nothing unasked on this connection; its end is the X session's.

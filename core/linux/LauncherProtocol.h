@@ -21,8 +21,10 @@ namespace LauncherProtocol {
 
 constexpr int LauncherFd = 3;
 constexpr const char *FdVariable = "TIMORA_LAUNCHER_FD";
-// How long past a session's last minute the program has to end the session itself.
-constexpr int GraceSeconds = 5;
+// How long past a session's last minute the launcher waits before it ends a session that the
+// program has not ended: longer than the program's own last resort (5 s past, its deadline
+// watch), so that the program's end, which stores and asks for the restart, comes first.
+constexpr int LauncherGraceSeconds = 10;
 // A line longer than this is not one of the protocol's: what was gathered is dropped.
 constexpr std::size_t MaxLine = 256;
 
