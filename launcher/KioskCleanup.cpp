@@ -415,7 +415,8 @@ bool resetHome(const std::string &home, const std::string &skeleton, uid_t uid, 
     if (!ok) {
         why = why.empty() ? "cannot empty the home " + home : why;
         // Never left root's: the account's session would not even start.
-        fchownat(parent, base.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW);
+        if (fchownat(parent, base.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW) != 0)
+            why += std::string(", and it could not be given back: ") + std::strerror(errno);
         if (dir >= 0)
             close(dir);
         close(parent);
