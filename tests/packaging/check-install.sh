@@ -124,8 +124,9 @@ if [ -f "$kiosk_clean_unit" ]; then
         grep -qw -- "$unit" <<<"$before" || fail "the boot unit does not run before $unit: Before=$before"
     done
     if command -v systemd-analyze >/dev/null; then
-        report=$(cd "$(dirname "$kiosk_clean_unit")" && systemd-analyze verify --man=no \
-            "$(basename "$kiosk_clean_unit")" 2>&1 | grep -i 'timoradesk-kiosk-clean')
+        # Against the staging folder as root: the unit's program is looked for there.
+        report=$(systemd-analyze --root="$stage" verify --man=no "$kiosk_clean_unit" 2>&1 |
+            grep -i 'timoradesk-kiosk-clean')
         [ -z "$report" ] || fail "systemd-analyze verify: $report"
     fi
 fi
