@@ -66,11 +66,7 @@ frmLogon &ProgramFlow::logon()
 frmActive &ProgramFlow::session()
 {
     return open(m_session, [this](frmActive *w) {
-        connect(w, &frmActive::ended, this, [this] {
-            if (m_services.handover)
-                m_services.handover->sessionEnded();
-            endProgram();
-        });
+        connect(w, &frmActive::ended, this, &ProgramFlow::endProgram);
     });
 }
 

@@ -47,18 +47,26 @@ std::unique_ptr<PowerBackend> makePowerBackend()
 #endif
 }
 
+// The kiosk launcher, where the program has one; set once before the session's deadline can run.
+SessionHandover *deadlineHandover = nullptr;
+
 // A session past its last minute that its window has not ended (its thread held up by the X
 // server or by another client of it): the store has held 0 minutes for today since the logon, so
-// the program asks for the session end's power action and ends here, touching nothing of the
-// display.
+// the program has the launcher end the kiosk account's programs, asks for the session end's power
+// action and ends here, touching nothing of the display.
 [[noreturn]] void endOverdueSession(bool restart)
 {
     std::fprintf(stderr, "TimoraDesk: the session's time is up and its window did not end it; "
                          "the program ends the session\n");
+    if (deadlineHandover)
+        deadlineHandover->sessionEnded();
     const std::unique_ptr<PowerBackend> power = makePowerBackend();
-    if (!(restart ? power->reboot() : power->powerOff()))
+    if (!(restart ? power->reboot() : power->powerOff())) {
         std::fprintf(stderr, "TimoraDesk: the %s failed: %s\n", restart ? "restart" : "shut-down",
                      qPrintable(power->errorText()));
+        if (deadlineHandover)
+            deadlineHandover->powerActionFailed();
+    }
     std::fflush(nullptr);
     std::_Exit(0);
 }
@@ -108,6 +116,7 @@ int main(int argc, char *argv[])
     // alone can read the accounts. System Information is then unavailable.
     const std::unique_ptr<LauncherSocket> launcher = LauncherSocket::fromEnvironment();
     s.handover = launcher.get();
+    deadlineHandover = launcher.get();
     s.registry = launcher ? nullptr : &registry;
     s.termination = &termination;
     s.deadline = &deadline;

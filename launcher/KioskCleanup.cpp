@@ -7,11 +7,14 @@
 #include <cstring>
 #include <vector>
 
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace KioskCleanup {
@@ -22,16 +25,6 @@ namespace {
 // tree of any depth is removed with a bounded number of open folders.
 constexpr int MaxDepth = 48;
 constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-int pidfdOpen(pid_t pid)
-{
-    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-}
-
-int pidfdSendSignal(int pidfd, int signal)
-{
-    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0));
-}
 
 std::string readSmallFile(const std::string &path)
 {
@@ -47,57 +40,55 @@ std::string readSmallFile(const std::string &path)
     return text;
 }
 
-// Whether the process's status names uid as its real, effective or saved user id; a zombie
-// (which can do nothing more) does not count.
-bool runsAs(const std::string &status, uid_t uid)
+// The names in a folder of /proc that are numbers.
+std::vector<long> numbersIn(const std::string &path)
 {
-    const size_t state = status.find("\nState:\t");
-    if (state != std::string::npos && status.compare(state + 8, 1, "Z") == 0)
-        return false;
-    const size_t line = status.find("\nUid:\t");
-    if (line == std::string::npos)
-        return false;
-    unsigned long ids[3] = {};
-    if (std::sscanf(status.c_str() + line + 6, "%lu %lu %lu", &ids[0], &ids[1], &ids[2]) != 3)
-        return false;
-    return std::any_of(std::begin(ids), std::end(ids),
-                       [uid](unsigned long id) { return id == uid; });
+    std::vector<long> numbers;
+    DIR *folder = opendir(path.c_str());
+    if (!folder)
+        return numbers;
+    while (const dirent *entry = readdir(folder)) {
+        char *end = nullptr;
+        const long number = std::strtol(entry->d_name, &end, 10);
+        if (number > 0 && *end == '\0')
+            numbers.push_back(number);
+    }
+    closedir(folder);
+    return numbers;
 }
 
-// Signals (or, without signal, only counts) every process of uid; returns how many it met.
-int sweep(uid_t uid, const std::string &keepUnit, int signal)
+// The monotonic clock in milliseconds.
+long long nowMs()
 {
-    DIR *proc = opendir("/proc");
-    if (!proc)
-        return 0;
-    int met = 0;
-    const pid_t self = getpid();
-    while (const dirent *entry = readdir(proc)) {
-        char *end = nullptr;
-        const long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0' || pid == self)
-            continue;
-        // The descriptor holds the process: what is read next is that process's, and the signal
-        // reaches it and no later process of the same number.
-        // (A kernel without process descriptors: the process by its number.)
-        const int pidfd = pidfdOpen(static_cast<pid_t>(pid));
-        if (pidfd < 0 && errno != ENOSYS)
-            continue;
-        const std::string base = "/proc/" + std::to_string(pid);
-        if (runsAs(readSmallFile(base + "/status"), uid) &&
-            (keepUnit.empty() ||
-             readSmallFile(base + "/cgroup").find("/" + keepUnit + "/") == std::string::npos)) {
-            ++met;
-            if (signal != 0 && pidfd >= 0)
-                pidfdSendSignal(pidfd, signal);
-            else if (signal != 0)
-                kill(static_cast<pid_t>(pid), signal);
-        }
-        if (pidfd >= 0)
-            close(pidfd);
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Runs in a child of the launcher: takes uid's user ids and nothing else, then sends SIGKILL to
+// every process it may signal, again and again, until the kernel finds none (or the time is up).
+// A process may signal exactly the processes whose real or saved user id is its real or effective
+// one, so this is every process of uid and no other. One kill(-1) reaches all of them at one
+// instant, while no fork can complete; a process that has been sent SIGKILL can no longer fork.
+[[noreturn]] void killEverything(uid_t uid, gid_t gid, long long untilMs)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    close_range(STDERR_FILENO + 1, ~0U, 0);
+    if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 ||
+        setresuid(uid, uid, uid) != 0 || setresuid(0, 0, 0) == 0)
+        std::_Exit(2);
+    // Not traced or read by the account it now belongs to.
+    prctl(PR_SET_DUMPABLE, 0);
+    for (;;) {
+        if (kill(-1, SIGKILL) != 0 && errno == ESRCH)
+            std::_Exit(0);
+        // What is left may be zombies that their new parent has yet to reap: nothing runs.
+        if (!anyProcess(uid, getpid()))
+            std::_Exit(0);
+        if (nowMs() > untilMs)
+            std::_Exit(1);
+        usleep(2000);
     }
-    closedir(proc);
-    return met;
 }
 
 // Removes everything inside the folder dir (a descriptor); folders deeper than MaxDepth are moved
@@ -349,25 +340,132 @@ int openParent(const std::string &home, std::string &base, std::string &why)
     return dir;
 }
 
-} // namespace
+// Where a home's contents that could not be removed are moved: a folder of root's, mode 0700,
+// beside the home (so on its file system), which the next reset empties.
+constexpr const char *RemovedName = ".timoradesk-removed";
 
-bool endProcesses(uid_t uid, const std::string &keepUnit, int rounds)
+int openRemoved(int parent, bool make)
 {
-    for (int round = 0; round < rounds; ++round) {
-        if (sweep(uid, keepUnit, SIGKILL) == 0)
-            return true;
-        usleep(10000);
+    if (make)
+        mkdirat(parent, RemovedName, 0700);
+    const int dir = openat(parent, RemovedName, DirectoryFlags);
+    struct stat info
+    {};
+    if (dir >= 0 && (fstat(dir, &info) != 0 || info.st_uid != 0 || (info.st_mode & 077) != 0)) {
+        close(dir);
+        return -1;
     }
-    return !anyProcess(uid, keepUnit);
+    return dir;
 }
 
-bool anyProcess(uid_t uid, const std::string &keepUnit)
+// Moves the home base (in parent) into the removed folder and makes a new, empty one, root's and
+// closed; returns it opened, or -1 with why set. moved names where the old one went.
+int moveAside(int parent, const std::string &base, const std::string &home, std::string &moved,
+              std::string &why)
 {
-    return sweep(uid, keepUnit, 0) > 0;
+    const int removed = openRemoved(parent, true);
+    if (removed < 0) {
+        why = "cannot empty the home " + home + ", and the folder " + std::string(RemovedName) +
+              " beside it is not root's alone";
+        return -1;
+    }
+    const std::string name =
+        base + "-" + std::to_string(time(nullptr)) + "-" + std::to_string(getpid());
+    if (renameat(parent, base.c_str(), removed, name.c_str()) != 0) {
+        why = "cannot empty the home " + home + " nor move it aside: " + std::strerror(errno);
+        close(removed);
+        return -1;
+    }
+    close(removed);
+    const std::string folder = home.substr(0, home.size() - base.size());
+    moved = folder + RemovedName + "/" + name;
+    if (mkdirat(parent, base.c_str(), 0700) != 0) {
+        why = "cannot make the home " + home + " anew: " + std::strerror(errno);
+        return -1;
+    }
+    const int dir = openat(parent, base.c_str(), DirectoryFlags);
+    if (dir < 0 || fchown(dir, 0, 0) != 0) {
+        why = "cannot open the new home " + home;
+        if (dir >= 0)
+            close(dir);
+        return -1;
+    }
+    return dir;
+}
+
+// Removes what earlier resets moved aside, now that nothing of the account runs; what still
+// resists waits for the next reset.
+void purgeRemoved(int parent)
+{
+    const int removed = openRemoved(parent, false);
+    if (removed < 0)
+        return;
+    removeAll(removed);
+    close(removed);
+}
+
+} // namespace
+
+bool endProcesses(uid_t uid, gid_t gid, int seconds)
+{
+    // Never root's: kill(-1) as root would end the whole system.
+    if (uid == 0)
+        return false;
+    const long long until = nowMs() + static_cast<long long>(seconds) * 1000;
+    // A process of the account may kill the helper in the moment between its taking the account's
+    // ids and its first kill(-1): another helper then goes, a bounded number of times.
+    for (int helper = 0; helper < 64 && nowMs() <= until; ++helper) {
+        const pid_t child = fork();
+        if (child < 0)
+            break;
+        if (child == 0)
+            killEverything(uid, gid, until);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFEXITED(status))
+            break;
+    }
+    return !anyProcess(uid);
+}
+
+bool anyProcess(uid_t uid, pid_t except)
+{
+    for (const long pid : numbersIn("/proc")) {
+        if (pid == except)
+            continue;
+        const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+        // Every thread on its own: a process whose first thread has ended is a zombie while the
+        // others run on.
+        for (const long task : numbersIn(tasks)) {
+            if (liveTaskOf(readSmallFile(tasks + "/" + std::to_string(task) + "/status"), uid))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool liveTaskOf(const std::string &status, uid_t uid)
+{
+    const size_t state = status.find("\nState:\t");
+    if (state == std::string::npos)
+        return false;
+    // A zombie (Z) or dead (X) thread runs no more code; its process may still have others.
+    const char code = state + 8 < status.size() ? status[state + 8] : 'X';
+    if (code == 'Z' || code == 'X')
+        return false;
+    const size_t line = status.find("\nUid:\t");
+    if (line == std::string::npos)
+        return false;
+    unsigned long ids[3] = {};
+    if (std::sscanf(status.c_str() + line + 6, "%lu %lu %lu", &ids[0], &ids[1], &ids[2]) != 3)
+        return false;
+    return std::any_of(std::begin(ids), std::end(ids),
+                       [uid](unsigned long id) { return id == uid; });
 }
 
 bool resetHome(const std::string &home, const std::string &skeleton, uid_t uid, gid_t gid,
-               std::string &why)
+               std::string &why, std::string &moved)
 {
     std::string base;
     const int parent = openParent(home, base, why);
@@ -379,23 +477,33 @@ bool resetHome(const std::string &home, const std::string &skeleton, uid_t uid, 
         return false;
     }
     detachMounts(home);
-    const int dir = openat(parent, base.c_str(), DirectoryFlags);
-    close(parent);
+    int dir = openat(parent, base.c_str(), DirectoryFlags);
     struct stat info
     {};
     if (dir < 0 || fstat(dir, &info) != 0 || (info.st_uid != uid && info.st_uid != 0)) {
         why = "the home " + home + " is not a folder of the kiosk account";
         if (dir >= 0)
             close(dir);
+        close(parent);
         return false;
     }
     // Closed while it is emptied and filled.
-    if (fchown(dir, 0, 0) != 0 || fchmod(dir, 0700) != 0 || !removeAll(dir)) {
-        why = "cannot empty the home " + home;
+    bool ok = fchown(dir, 0, 0) == 0 && fchmod(dir, 0700) == 0;
+    if (ok && !removeAll(dir)) {
+        // What cannot be removed now goes out of the account's reach, and a new home is made.
         close(dir);
+        dir = moveAside(parent, base, home, moved, why);
+        ok = dir >= 0;
+    }
+    if (!ok) {
+        why = why.empty() ? "cannot empty the home " + home : why;
+        // Never left root's: the account's session would not even start.
+        fchownat(parent, base.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW);
+        if (dir >= 0)
+            close(dir);
+        close(parent);
         return false;
     }
-    bool ok = true;
     const int skeletonDir = open(skeleton.c_str(), DirectoryFlags);
     if (skeletonDir >= 0) {
         struct stat skeletonInfo
@@ -413,16 +521,30 @@ bool resetHome(const std::string &home, const std::string &skeleton, uid_t uid, 
         why = "cannot open the skeleton " + skeleton + ": " + std::strerror(errno);
         ok = false;
     }
-    if (ok && (fchown(dir, uid, gid) != 0 || fchmod(dir, 0700) != 0)) {
+    if (fchown(dir, uid, gid) != 0 || fchmod(dir, 0700) != 0) {
         why = "cannot give the home " + home + " to the kiosk account";
         ok = false;
     }
     close(dir);
+    purgeRemoved(parent);
+    close(parent);
     return ok;
 }
 
 void clearShared(uid_t uid)
 {
+    // The account's runtime folder (logind's, kept while the account has a session): what is in
+    // it, the user manager's runtime units among them, goes, the folder stays.
+    const std::string runtime = "/run/user/" + std::to_string(uid);
+    const int runtimeDir = open(runtime.c_str(), DirectoryFlags);
+    struct stat runtimeInfo
+    {};
+    if (runtimeDir >= 0 && fstat(runtimeDir, &runtimeInfo) == 0 && runtimeInfo.st_uid == uid) {
+        detachMounts(runtime + "/");
+        removeAll(runtimeDir);
+    }
+    if (runtimeDir >= 0)
+        close(runtimeDir);
     for (const char *path : {"/tmp", "/var/tmp", "/dev/shm", "/tmp/.X11-unix", "/tmp/.ICE-unix"}) {
         const int dir = open(path, DirectoryFlags);
         if (dir < 0)

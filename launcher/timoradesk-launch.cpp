@@ -6,11 +6,14 @@
 // display's cookie. The account, the group, the program and the kiosk's folders are fixed when it
 // is built. It stays as a small root process for the whole X session (whose leading process it
 // is) and ends with TimoraDesk, with TimoraDesk's exit status. Before TimoraDesk starts and after
-// it ends, every process of the kiosk account is ended and its home made anew from a skeleton of
-// root's, so nothing of one session reaches the next. TimoraDesk tells it through a socket when a
-// session starts (with its minutes) and ends: the launcher then starts the desktop as the kiosk
-// account, keeps the session's deadline on the monotonic clock and ends the session itself when
-// TimoraDesk has not done so a few seconds past it.
+// it ends, every process of the kiosk account is ended (by a kill(-1) from a process with the
+// account's own ids, which no process of it can escape), its user manager stopped and its home
+// made anew from a skeleton of root's, so nothing of one session reaches the next. TimoraDesk
+// tells it through a socket (LauncherProtocol.h) when a session starts (with its minutes) and
+// ends: the launcher then starts the desktop as the kiosk account, keeps the session's deadline
+// on the monotonic clock and ends the session itself when TimoraDesk has not done so a few
+// seconds past it; at the end it ends the kiosk account's programs before TimoraDesk asks for the
+// restart, and starts TimoraDesk anew when that restart was refused.
 //
 // Usage: timoradesk-launch   (no arguments; DISPLAY=:N or :N.S in the environment)
 //        timoradesk-launch --clean-home USER   (root only: a display manager's session set-up)
@@ -41,6 +44,7 @@
 
 #include "KioskCleanup.h"
 #include "XServerAccess.h"
+#include "core/linux/LauncherProtocol.h"
 
 #ifndef TIMORA_LAUNCH_ACCOUNT
 #define TIMORA_LAUNCH_ACCOUNT "_timoradesk"
@@ -68,10 +72,11 @@ namespace {
 
 constexpr const char *Name = "timoradesk-launch";
 constexpr int Refused = 126;
-// How long past a session's last minute TimoraDesk has to end the session itself.
-constexpr int GraceSeconds = 5;
-// The descriptor on which TimoraDesk finds its socket to the launcher.
-constexpr int LauncherFd = 3;
+using LauncherProtocol::GraceSeconds;
+using LauncherProtocol::LauncherFd;
+// How often TimoraDesk is started anew in one X session (after a refused power action, or a
+// session the launcher had to end), so that a program that cannot stay up does not loop.
+constexpr int MaxStarts = 20;
 // What of the caller's environment its desktop gets besides what the launcher sets itself: what
 // the display manager and logind give a session.
 constexpr const char *DesktopVariables[] = {
@@ -363,7 +368,7 @@ std::vector<char *> environmentOf(std::vector<std::string> &environment)
         "SHELL=/bin/sh",
         "PATH=/usr/local/bin:/usr/bin:/bin",
         "DISPLAY=" + display,
-        "TIMORA_LAUNCHER_FD=" + std::to_string(LauncherFd),
+        std::string(LauncherProtocol::FdVariable) + "=" + std::to_string(LauncherFd),
     };
     if (runtimeOwned)
         environment.push_back("XDG_RUNTIME_DIR=" + runtime);
@@ -459,8 +464,9 @@ bool systemdRuns()
     return lstat("/run/systemd/system", &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Runs a system program with no input or output and waits for it; true when it succeeded.
-bool runQuietly(std::vector<std::string> arguments)
+// Runs a system program with no input or output and waits for it, at most seconds (then it is
+// killed); true when it succeeded.
+bool runQuietly(std::vector<std::string> arguments, int seconds = 30)
 {
     const pid_t child = fork();
     if (child == 0) {
@@ -478,9 +484,24 @@ bool runQuietly(std::vector<std::string> arguments)
         execve(argv[0], argv.data(), envp.data());
         std::_Exit(127);
     }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
+    if (child < 0)
         return false;
+    int status = 0;
+    for (int waited = 0;; waited += 10) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child)
+            break;
+        if (done < 0 && errno != EINTR)
+            return false;
+        if (waited >= seconds * 1000) {
+            std::fprintf(stderr, "%s: %s did not answer within %d s\n", Name, arguments[0].c_str(),
+                         seconds);
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return false;
+        }
+        usleep(10000);
+    }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -538,26 +559,46 @@ std::string userManager(uid_t uid)
     return "user@" + std::to_string(uid) + ".service";
 }
 
-// Every process of the kiosk account ends (where systemd runs and keepUserManager is set, those of
-// its user manager aside) and its home is made anew; false with a line on standard error when
-// either could not be done.
-bool clearKiosk(const Kiosk &kiosk, bool systemd, bool keepUserManager)
+// The kiosk account's user manager, and with it every unit it runs, stops; it may no longer
+// linger (a lingering user manager starts at boot, before any session and its set-up). Asked,
+// not waited for: while the computer shuts down (a restart at zero), that stop waits for the
+// kiosk session's scope to end, and the display manager's process in it waits for this
+// launcher. endProcesses ends the user manager's processes anyway.
+void stopUserManager(const Kiosk &kiosk, bool systemd)
 {
-    bool ok = true;
-    if (systemd && !keepUserManager) {
-        runQuietly({"/usr/bin/loginctl", "disable-linger", kiosk.name});
-        // Asked, not waited for: while the computer shuts down (a restart at zero), that stop
-        // waits for the kiosk session's scope to end, and the display manager's process in it
-        // waits for this launcher. The sweep below ends the user manager's processes anyway.
-        runQuietly({"/usr/bin/systemctl", "--no-block", "stop", userManager(kiosk.uid)});
-    }
-    const std::string keep = systemd && keepUserManager ? userManager(kiosk.uid) : std::string();
-    if (!KioskCleanup::endProcesses(kiosk.uid, keep)) {
-        std::fprintf(stderr, "%s: processes of %s are still running\n", Name, kiosk.name.c_str());
-        ok = false;
-    }
-    std::string why;
-    if (!KioskCleanup::resetHome(kiosk.home, TIMORA_LAUNCH_SKELETON, kiosk.uid, kiosk.gid, why)) {
+    if (!systemd)
+        return;
+    const std::string linger = "/var/lib/systemd/linger/" + kiosk.name;
+    unlink(linger.c_str());
+    runQuietly({"/usr/bin/loginctl", "disable-linger", kiosk.name}, 10);
+    runQuietly({"/usr/bin/systemctl", "--no-block", "stop", userManager(kiosk.uid)}, 10);
+}
+
+// Every process of the kiosk account ends; false with a line on standard error when one is
+// left.
+bool endKioskProcesses(const Kiosk &kiosk, bool systemd)
+{
+    stopUserManager(kiosk, systemd);
+    if (KioskCleanup::endProcesses(kiosk.uid, kiosk.gid))
+        return true;
+    std::fprintf(stderr, "%s: processes of %s are still running\n", Name, kiosk.name.c_str());
+    return false;
+}
+
+// Every process of the kiosk account ends, its user manager's included, and its home is made
+// anew; false with a line on standard error when either could not be done.
+bool clearKiosk(const Kiosk &kiosk, bool systemd)
+{
+    bool ok = endKioskProcesses(kiosk, systemd);
+    std::string why, moved;
+    const bool reset = KioskCleanup::resetHome(kiosk.home, TIMORA_LAUNCH_SKELETON, kiosk.uid,
+                                               kiosk.gid, why, moved);
+    if (!moved.empty())
+        std::fprintf(stderr,
+                     "%s: the home %s could not be emptied: it was moved to %s, which is removed "
+                     "at the next reset, and a new home was made\n",
+                     Name, kiosk.home.c_str(), moved.c_str());
+    if (!reset) {
         std::fprintf(stderr, "%s: %s\n", Name, why.c_str());
         ok = false;
     }
@@ -601,12 +642,13 @@ bool inKioskGroup(const Kiosk &kiosk)
     Kiosk kiosk;
     if (!kioskOf(getpwnam(user), kiosk) || !inKioskGroup(kiosk))
         std::_Exit(0);
-    std::_Exit(clearKiosk(kiosk, systemdRuns(), true) ? 0 : 1);
+    std::_Exit(clearKiosk(kiosk, systemdRuns()) ? 0 : 1);
 }
 
 // The desktop's starter: forked while the launcher is still in the session's scope, so that the
-// desktop runs there too. It waits as root until told, then becomes the kiosk account and runs the
-// desktop with the display's cookie in a new ~/.Xauthority.
+// desktops it starts run there too. It waits as root; for every byte it is sent it starts the
+// desktop as the kiosk account, with the display's cookie in a new ~/.Xauthority. It reaps its
+// children at once (an ignored SIGCHLD), so that no ended desktop lingers as a zombie.
 struct DesktopStart
 {
     Kiosk kiosk;
@@ -614,15 +656,8 @@ struct DesktopStart
     std::vector<std::string> environment;
 };
 
-[[noreturn]] void desktopStarter(int go, const DesktopStart &start)
+[[noreturn]] void runDesktop(const DesktopStart &start)
 {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    char byte = 0;
-    ssize_t got;
-    while ((got = read(go, &byte, 1)) < 0 && errno == EINTR) {
-    }
-    if (got != 1)
-        std::_Exit(0);
     close_range(STDERR_FILENO + 1, ~0U, 0);
     setsid();
     if (!becomeKiosk(start.kiosk)) {
@@ -649,25 +684,189 @@ struct DesktopStart
     execFixed(TIMORA_LAUNCH_DESKTOP, "timoradesk-desktop", environment, 022);
 }
 
-// What TimoraDesk says on its socket, a line at a time: "session MINUTES" when an ordinary user's
-// session starts (below zero: without limit), "end" when it is over.
-struct Messages
+[[noreturn]] void desktopStarter(int go, const DesktopStart &start)
 {
-    std::string pending;
-
-    // Takes in what was read; calls onLine for every whole line.
-    template<typename OnLine> void take(const char *data, size_t size, OnLine onLine)
-    {
-        pending.append(data, size);
-        size_t end;
-        while ((end = pending.find('\n')) != std::string::npos) {
-            onLine(pending.substr(0, end));
-            pending.erase(0, end + 1);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    std::signal(SIGCHLD, SIG_IGN);
+    for (;;) {
+        char byte = 0;
+        const ssize_t got = read(go, &byte, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got != 1)
+            std::_Exit(0);
+        const pid_t desktop = fork();
+        if (desktop == 0) {
+            close(go);
+            runDesktop(start);
         }
-        if (pending.size() > 256)
-            pending.clear();
+        if (desktop < 0)
+            std::fprintf(stderr, "%s: the desktop could not start: %s\n", Name,
+                         std::strerror(errno));
     }
+}
+
+// The kiosk account's user manager started anew for an ordinary user's session, from the home
+// just made: its units are only those of the skeleton and the system.
+void startUserManager(const Kiosk &kiosk, bool systemd)
+{
+    if (systemd && !runQuietly({"/usr/bin/systemctl", "start", userManager(kiosk.uid)}, 20))
+        std::fprintf(stderr, "%s: the user manager of %s did not start\n", Name,
+                     kiosk.name.c_str());
+}
+
+// One run of TimoraDesk, from its start to its end.
+struct Run
+{
+    int status = 0;
+    // TimoraDesk is to be started again: its power action was refused, or the launcher ended a
+    // session that TimoraDesk did not end in time.
+    bool again = false;
+    // The display manager ended the session (a signal reached the launcher).
+    bool told = false;
 };
+
+// What the launcher keeps for the X session's whole life.
+struct Launcher
+{
+    Kiosk kiosk;
+    passwd account{};
+    std::string display;
+    std::vector<std::string> locale;
+    bool systemd = false;
+    int signals = -1, deadline = -1, connection = -1, desktop = -1;
+};
+
+// Starts TimoraDesk as its account and serves it until it ends: starts the desktop and sets the
+// deadline when an ordinary session starts, ends the kiosk account's programs (and then answers)
+// when it ends, passes the display manager's signals on, and ends the session itself when
+// TimoraDesk has not done so a few seconds past its last minute.
+Run serve(Launcher &launcher)
+{
+    Run run;
+    int sockets[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+        refuseErrno("socketpair");
+    const pid_t parent = getpid();
+    childPid = fork();
+    if (childPid < 0)
+        refuseErrno("fork");
+    if (childPid == 0)
+        becomeAccountAndRun(launcher.account, launcher.display, launcher.locale, parent,
+                            sockets[1]);
+    close(sockets[1]);
+    int socket = sockets[0];
+    const itimerspec never{};
+    timerfd_settime(launcher.deadline, 0, &never, nullptr);
+    bool desktopStarted = false, deadlineSet = false, ended = false;
+    LauncherProtocol::LineReader lines;
+    const auto answer = [&socket](const char *text) {
+        const std::string line = std::string(text) + "\n";
+        if (socket >= 0)
+            send(socket, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    };
+    while (!ended) {
+        pollfd waits[4] = {{launcher.signals, POLLIN, 0},
+                           {launcher.deadline, POLLIN, 0},
+                           {socket, POLLIN, 0},
+                           {launcher.connection, POLLIN, 0}};
+        if (poll(waits, 4, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (waits[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (read(launcher.signals, &info, sizeof info) == sizeof info &&
+                static_cast<int>(info.ssi_signo) != SIGCHLD) {
+                run.told = true;
+                kill(childPid, static_cast<int>(info.ssi_signo));
+            }
+            pid_t pid;
+            int childStatus = 0;
+            while ((pid = waitpid(-1, &childStatus, WNOHANG)) > 0) {
+                if (pid == childPid) {
+                    run.status = childStatus;
+                    ended = true;
+                }
+            }
+        }
+        if (waits[1].revents & POLLIN) {
+            uint64_t expirations = 0;
+            if (read(launcher.deadline, &expirations, sizeof expirations) > 0 && !ended) {
+                std::fprintf(stderr,
+                             "%s: the session's minutes ran out %d s ago and TimoraDesk has not "
+                             "ended it: the launcher ends it, and the rest of the day is "
+                             "forfeited\n",
+                             Name, GraceSeconds);
+                kill(childPid, SIGKILL);
+                endKioskProcesses(launcher.kiosk, launcher.systemd);
+                run.again = true;
+            }
+        }
+        if (waits[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t got = read(socket, buffer, sizeof buffer);
+            if (got <= 0) {
+                close(socket);
+                socket = -1;
+                continue;
+            }
+            lines.take(buffer, static_cast<size_t>(got), [&](const std::string &line) {
+                const LauncherProtocol::Message message = LauncherProtocol::parse(line);
+                switch (message.kind) {
+                case LauncherProtocol::Message::Kind::Session:
+                    if (!desktopStarted) {
+                        desktopStarted = true;
+                        // Nothing of the account from before the logon goes on into the session
+                        // (its user manager was stopped when the launcher started).
+                        if (!KioskCleanup::endProcesses(launcher.kiosk.uid, launcher.kiosk.gid)) {
+                            std::fprintf(stderr, "%s: the desktop is not started\n", Name);
+                            break;
+                        }
+                        startUserManager(launcher.kiosk, launcher.systemd);
+                        const char start = 'D';
+                        if (write(launcher.desktop, &start, 1) != 1)
+                            std::fprintf(stderr, "%s: the desktop could not start\n", Name);
+                    }
+                    if (message.minutes >= 0 && !deadlineSet && message.minutes <= 24 * 60) {
+                        deadlineSet = true;
+                        itimerspec when{};
+                        when.it_value.tv_sec =
+                            static_cast<time_t>(message.minutes) * 60 + GraceSeconds;
+                        timerfd_settime(launcher.deadline, 0, &when, nullptr);
+                    }
+                    break;
+                case LauncherProtocol::Message::Kind::End:
+                    // The session is over: no deadline any more. TimoraDesk asks for the power
+                    // action only once the kiosk account runs nothing that could hold it back.
+                    timerfd_settime(launcher.deadline, 0, &never, nullptr);
+                    answer(endKioskProcesses(launcher.kiosk, launcher.systemd)
+                               ? LauncherProtocol::Ended
+                               : LauncherProtocol::Unclean);
+                    break;
+                case LauncherProtocol::Message::Kind::Again:
+                    run.again = true;
+                    break;
+                case LauncherProtocol::Message::Kind::Unknown:
+                    break;
+                }
+            });
+        }
+        if (waits[3].revents & (POLLIN | POLLHUP | POLLERR)) {
+            // The server sends nothing unasked on this connection; its end is the X session's.
+            char buffer[256];
+            if (read(launcher.connection, buffer, sizeof buffer) <= 0) {
+                close(launcher.connection);
+                launcher.connection = -1;
+            }
+        }
+    }
+    if (socket >= 0)
+        close(socket);
+    timerfd_settime(launcher.deadline, 0, &never, nullptr);
+    return run;
+}
 
 } // namespace
 
@@ -758,7 +957,7 @@ int main(int argc, char **argv)
 
     // Nothing of an earlier session of the kiosk account is left, and its home is the skeleton.
     const bool systemd = systemdRuns();
-    if (!clearKiosk(kiosk, systemd, true))
+    if (!clearKiosk(kiosk, systemd))
         refuse("the kiosk account could not be made ready for a session");
     // TimoraDesk's account may use the display through the launcher's own connection, which stays
     // open so that the server keeps that grant (it forgets it when its last client has gone).
@@ -786,113 +985,48 @@ int main(int argc, char **argv)
     close(go[0]);
     leaveSessionScope(systemd);
 
-    int sockets[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
-        refuseErrno("socketpair");
-    const pid_t parent = getpid();
-    childPid = fork();
-    if (childPid < 0)
-        refuseErrno("fork");
-    if (childPid == 0)
-        becomeAccountAndRun(account, displayName, locale, parent, sockets[1]);
-    close(sockets[1]);
-
-    // The parent: passes the session's end on to TimoraDesk, starts the desktop when told, keeps
-    // the deadline, and ends with TimoraDesk.
+    // The parent: runs TimoraDesk, again when it asks to be, and ends with it.
     for (int ignored : {SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE})
         std::signal(ignored, SIG_IGN);
     sigset_t watched;
     sigemptyset(&watched);
     for (int watchedSignal : {SIGCHLD, SIGTERM, SIGHUP, SIGINT})
         sigaddset(&watched, watchedSignal);
-    const int signals = signalfd(-1, &watched, SFD_CLOEXEC);
-    const int deadline = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-    if (signals < 0 || deadline < 0)
+    Launcher launcher;
+    launcher.kiosk = kiosk;
+    launcher.account = account;
+    launcher.display = displayName;
+    launcher.locale = locale;
+    launcher.systemd = systemd;
+    launcher.signals = signalfd(-1, &watched, SFD_CLOEXEC);
+    launcher.deadline = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+    launcher.connection = xConnection;
+    launcher.desktop = go[1];
+    if (launcher.signals < 0 || launcher.deadline < 0)
         refuseErrno("signalfd");
-    int socket = sockets[0];
-    int connection = xConnection;
-    bool desktopStarted = false, deadlineSet = false, ended = false;
-    int status = 0;
-    Messages messages;
-    while (!ended) {
-        pollfd waits[4] = {{signals, POLLIN, 0},
-                           {deadline, POLLIN, 0},
-                           {socket, POLLIN, 0},
-                           {connection, POLLIN, 0}};
-        if (poll(waits, 4, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+    Run run;
+    for (int starts = 1;; ++starts) {
+        run = serve(launcher);
+        const bool clean = clearKiosk(kiosk, systemd);
+        if (!run.again || run.told || launcher.connection < 0)
+            break;
+        if (!clean) {
+            std::fprintf(stderr,
+                         "%s: something of %s still runs after the session's end: TimoraDesk is "
+                         "not started again\n",
+                         Name, kiosk.name.c_str());
             break;
         }
-        if (waits[0].revents & POLLIN) {
-            signalfd_siginfo info{};
-            if (read(signals, &info, sizeof info) == sizeof info &&
-                static_cast<int>(info.ssi_signo) != SIGCHLD)
-                kill(childPid, static_cast<int>(info.ssi_signo));
-            pid_t pid;
-            int childStatus = 0;
-            while ((pid = waitpid(-1, &childStatus, WNOHANG)) > 0) {
-                if (pid == childPid) {
-                    status = childStatus;
-                    ended = true;
-                }
-            }
+        if (starts >= MaxStarts) {
+            std::fprintf(stderr, "%s: TimoraDesk was started %d times: not again\n", Name, starts);
+            break;
         }
-        if (waits[1].revents & POLLIN) {
-            uint64_t expirations = 0;
-            if (read(deadline, &expirations, sizeof expirations) > 0) {
-                std::fprintf(stderr,
-                             "%s: the session's minutes ran out %d s ago and TimoraDesk has not "
-                             "ended it: the launcher ends it, and the rest of the day is "
-                             "forfeited\n",
-                             Name, GraceSeconds);
-                kill(childPid, SIGKILL);
-                KioskCleanup::endProcesses(kiosk.uid, std::string());
-            }
-        }
-        if (waits[2].revents & (POLLIN | POLLHUP | POLLERR)) {
-            char buffer[256];
-            const ssize_t got = read(socket, buffer, sizeof buffer);
-            if (got <= 0) {
-                close(socket);
-                socket = -1;
-            } else {
-                messages.take(buffer, static_cast<size_t>(got), [&](const std::string &line) {
-                    int minutes = 0;
-                    char rest = 0;
-                    if (std::sscanf(line.c_str(), "session %d%c", &minutes, &rest) == 1) {
-                        if (!desktopStarted) {
-                            desktopStarted = true;
-                            const char start = 'D';
-                            if (write(go[1], &start, 1) != 1)
-                                std::fprintf(stderr, "%s: the desktop could not start\n", Name);
-                        }
-                        if (minutes >= 0 && !deadlineSet && minutes <= 24 * 60) {
-                            deadlineSet = true;
-                            itimerspec when{};
-                            when.it_value.tv_sec = static_cast<time_t>(minutes) * 60 + GraceSeconds;
-                            timerfd_settime(deadline, 0, &when, nullptr);
-                        }
-                    } else if (line == "end") {
-                        KioskCleanup::endProcesses(kiosk.uid, std::string());
-                    }
-                });
-            }
-        }
-        if (waits[3].revents & (POLLIN | POLLHUP | POLLERR)) {
-            // The server sends nothing unasked on this connection; its end is the X session's.
-            char buffer[256];
-            if (read(connection, buffer, sizeof buffer) <= 0) {
-                close(connection);
-                connection = -1;
-            }
-        }
+        std::fprintf(stderr, "%s: TimoraDesk starts again, with the logon window\n", Name);
     }
     close(go[1]);
-    clearKiosk(kiosk, systemd, false);
-    if (connection >= 0)
-        close(connection);
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return 128 + WTERMSIG(status);
+    if (launcher.connection >= 0)
+        close(launcher.connection);
+    if (WIFEXITED(run.status))
+        return WEXITSTATUS(run.status);
+    return 128 + WTERMSIG(run.status);
 }

@@ -8,6 +8,7 @@
 #include "core/services/MessageBoxes.h"
 #include "core/services/ProgramStarter.h"
 #include "core/services/Services.h"
+#include "core/services/SessionHandover.h"
 #include "core/services/TerminationWatch.h"
 #include "core/services/Today.h"
 #include "core/services/TrayIcon.h"
@@ -184,11 +185,15 @@ void frmActive::cmdLogoff_Click()
     if (!endOnce())
         return;
     storeRemainder();
+    // The launcher ends the kiosk account's programs first, so that none of them can hold the
+    // restart back; a refused restart brings the logon window back instead of leaving the
+    // computer without one.
+    if (m_services.handover)
+        m_services.handover->sessionEnded();
     if (Disable1) {
-        if (optReStart->isChecked())
-            Disable1->restart();
-        else
-            Disable1->shutDown();
+        const bool asked = optReStart->isChecked() ? Disable1->restart() : Disable1->shutDown();
+        if (!asked && m_services.handover)
+            m_services.handover->powerActionFailed();
     }
     emit ended();
 }

@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <stdexcept>
 
@@ -82,17 +83,63 @@ TEST_F(BareFlow, WithoutARegistrySystemInformationIsUnavailable)
     EXPECT_TRUE(starter.started.isEmpty());
 }
 
-// What the launcher is told, in order.
+// What the launcher is told, in order; into a log of its own or one it shares with a disabler.
 class RecordingHandover : public SessionHandover
 {
 public:
+    explicit RecordingHandover(QStringList *log = nullptr) : m_log(log ? log : &told) {}
     void sessionStarted(qint32 minutes) override
     {
-        told << QStringLiteral("session %1").arg(minutes);
+        *m_log << QStringLiteral("session %1").arg(minutes);
     }
-    void sessionEnded() override { told << QStringLiteral("end"); }
+    void sessionEnded() override { *m_log << QStringLiteral("end"); }
+    void powerActionFailed() override { *m_log << QStringLiteral("again"); }
     QStringList told;
+
+private:
+    QStringList *m_log;
 };
+
+// The launcher ends the kiosk account's programs before the power action is asked, so that none
+// of them can hold it back; a refused power action has the launcher start the program anew.
+struct EndCase
+{
+    bool restart, refused;
+    QStringList expected;
+};
+
+class SessionEndOrder : public TimoraTest, public ::testing::WithParamInterface<EndCase>
+{};
+
+TEST_P(SessionEndOrder, TheLauncherEndsTheSessionsProgramsBeforeThePowerActionIsAsked)
+{
+    const EndCase &c = GetParam();
+    storeAccount(1, AccountTable::AdminId, QStringLiteral("BOSS"), -1, QString(), -1);
+    storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
+    RecordingHandover handover(&disablerLog);
+    services.handover = &handover;
+    powerRefused = c.refused;
+    logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
+    ASSERT_TRUE(flow().hasSession());
+    (c.restart ? flow().session().optReStart : flow().session().optShutDown)->setChecked(true);
+    disablerLog.clear();
+    QTest::mouseClick(flow().session().cmdLogOff, Qt::LeftButton);
+    EXPECT_EQ(disablerLog, c.expected) << disablerLog.join(u',').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RestartOrShutDown, SessionEndOrder,
+    ::testing::Values(
+        EndCase{true, false, {QStringLiteral("end"), QStringLiteral("restart requested")}},
+        EndCase{false, false, {QStringLiteral("end"), QStringLiteral("shut-down requested")}},
+        EndCase{
+            true,
+            true,
+            {QStringLiteral("end"), QStringLiteral("restart requested"), QStringLiteral("again")}},
+        EndCase{false,
+                true,
+                {QStringLiteral("end"), QStringLiteral("shut-down requested"),
+                 QStringLiteral("again")}}));
 
 TEST_F(BareFlow, TheLauncherHearsOfAnOrdinarySessionOnlyAndOfItsEnd)
 {

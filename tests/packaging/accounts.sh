@@ -12,9 +12,12 @@ remove_test_accounts() {
     local user
     for user in "$test_svc" "$test_kiosk" "$test_other"; do
         if getent passwd "$user" >/dev/null; then
-            # Whatever still runs as a test account goes first, by process id.
-            for pid in $(pgrep -U "$(id -u "$user")"); do
-                kill -KILL "$pid" 2>/dev/null
+            # Whatever still runs as a test account goes first: SIGKILL to every process the
+            # account may signal, sent as that account, which no fork outruns.
+            for _ in 1 2 3 4 5; do
+                setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --clear-groups \
+                    -- kill -KILL -1 2>/dev/null
+                sleep 0.1
             done
             userdel "$user" >/dev/null 2>&1
         fi
@@ -72,8 +75,9 @@ home_is_skeleton() {
         [ "$(stat -c '%U %a' "$1")" = "$test_kiosk 700" ]
 }
 
-# live_processes UID: the processes of UID (real or effective user id) that have not ended; a
-# zombie whose parent has not waited for it yet has ended.
+# live_processes UID: the threads of UID (real or effective user id) that have not ended, each
+# on its own: a process whose first thread is a zombie while another runs on has not ended; a
+# zombie whose parent has not waited for it yet has.
 live_processes() {
-    { ps -o pid=,stat= -U "$1"; ps -o pid=,stat= -u "$1"; } | awk '$2 !~ /^Z/ {print $1}' | sort -u
+    { ps -L -o lwp=,stat= -U "$1"; ps -L -o lwp=,stat= -u "$1"; } | awk '$2 !~ /^Z/ {print $1}' | sort -u
 }

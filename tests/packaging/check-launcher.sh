@@ -8,13 +8,17 @@
 # ends with the program's status and passes the session's end on to it. It serves only an X
 # server of root's, one at a time, and refuses limits it cannot reset. Told of a session, it
 # starts the desktop (desktop-probe.sh) as the caller, ends a session that outlasts its minutes,
-# and afterwards ends every process of the caller and makes its home the skeleton again.
-# Usage: check-launcher.sh LAUNCHER LOCALE_FILE PTRACE_ATTACH
+# and afterwards ends every process of the caller and makes its home the skeleton again; nothing a
+# kiosk user leaves behind outlives that (a process whose first thread has ended, fork chains, a
+# folder kept filling), a home that cannot be emptied is moved aside, and the session's end is
+# answered only once the kiosk account runs nothing; a refused power action, and a session the
+# launcher had to end, bring the program back.
+# Usage: check-launcher.sh LAUNCHER LOCALE_FILE PTRACE_ATTACH KIOSK_LEFTOVER
 set -uo pipefail
 . "$(dirname "$0")/common.sh"
 . "$(dirname "$0")/../../scripts/lib.sh"
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create test accounts"; exit 77; }
-built=$1 locale_file=$2 ptrace_attach=$3
+built=$1 locale_file=$2 ptrace_attach=$3 leftover_built=$4
 
 work=$(mktemp -d /tmp/timoratest-launch.XXXXXX)
 chmod 755 "$work"
@@ -24,6 +28,8 @@ cleanup() {
     [ -n "$own_x" ] && kill "$own_x" 2>/dev/null
     remove_test_accounts
     rm -f "$locale_file"
+    # (A check that failed half-way may have left a file immutable.)
+    chattr -R -i "$work" 2>/dev/null
     rm -rf "$work" "$test_tree"
 }
 on_exit cleanup
@@ -36,8 +42,12 @@ install_launcher "$built" "$launcher"
 make_test_tree
 install -m 755 "$(dirname "$0")/launch-probe.sh" "$test_tree/launch-probe.sh"
 install -m 755 "$(dirname "$0")/desktop-probe.sh" "$test_tree/desktop-probe.sh"
-install -m 755 "$ptrace_attach" "$test_tree/"
+install -m 755 "$ptrace_attach" "$leftover_built" "$test_tree/"
 ptrace_attach=$test_tree/$(basename "$ptrace_attach")
+leftover=$test_tree/$(basename "$leftover_built")
+# Where the kiosk account's leftovers write what shows they still run: not a folder the
+# launcher empties.
+install -d -m 1777 "$test_tree/marks"
 # The display manager's X server: root's.
 start_x_server Xvfb -screen 0 640x480x24 -nolisten tcp || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
 x=$XDISPLAY
@@ -327,9 +337,23 @@ kiosk_home=$work/kiosk-home
 as "$test_kiosk" sh -c "mkdir -p '$kiosk_home/.config/autostart' && echo planted >'$kiosk_home/.config/autostart/spy.desktop' && echo x >'$kiosk_home/.xsessionrc'"
 as "$test_kiosk" sh -c 'nohup sleep 1000 >/dev/null 2>&1 &'
 as "$test_kiosk" sh -c 'echo left >/tmp/timoratest-left-by-kiosk'
-leftover=$(pgrep -U "$kiosk_uid" -x sleep)
-[ -n "$leftover" ] || fail "the kiosk account's leftover process did not start"
-rm -f "$test_tree/drop/desktop.out"
+left_sleep=$(pgrep -U "$kiosk_uid" -x sleep)
+[ -n "$left_sleep" ] || fail "the kiosk account's leftover process did not start"
+# What a user who runs code leaves: a process whose first thread has ended (it shows as a zombie
+# and runs on), chains of fork-and-exit, and a program that keeps filling a folder of the home.
+beat=$test_tree/marks/beat
+as "$test_kiosk" "$leftover" zombie-leader "$beat"
+as "$test_kiosk" "$leftover" fork-chain 16
+as "$test_kiosk" mkdir -p "$kiosk_home/.cache/fill"
+as "$test_kiosk" "$leftover" fill "$kiosk_home/.cache/fill"
+wait_for 5 test -s "$beat" || fail "the zombie-leader program does not run"
+# (Its first thread a zombie, two threads in all.)
+zombie=$(grep -l '^Threads:\s*2$' $(grep -l '^Name:\s*kiosk-leftover$' /proc/[0-9]*/status 2>/dev/null) 2>/dev/null |
+    xargs -r grep -l '^State:\s*Z' 2>/dev/null | head -n1)
+[ -n "$zombie" ] ||
+    fail "the zombie-leader program is not a zombie with a live thread: $(ps -L -o pid,lwp,stat,comm -U "$kiosk_uid")"
+leftover_threads() { ps -L -o stat=,comm= -U "$kiosk_uid" | awk '$1 !~ /^Z/ && $2 == "kiosk-leftover"' | wc -l; }
+rm -f "$test_tree/drop/desktop.out" "$home/probe.runs"
 as "$test_svc" touch "$home/probe.sleep"
 as "$test_svc" sh -c "echo 'session 0' >'$home/probe.session'"
 rm -f "$probe"
@@ -338,7 +362,14 @@ setpriv --reuid="$test_kiosk" --regid="$test_kiosk" --init-groups -- \
     env -i DISPLAY=$x XDG_SESSION_ID=7 EVIL=1 "$launcher" >"$work/session.log" 2>&1 &
 launcher_pid=$!
 wait_for 10 probe_ran || fail "the program did not start for the session"
-[ -z "$leftover" ] || gone "$leftover" || fail "a process of an earlier session survived the start"
+[ -z "$left_sleep" ] || gone "$left_sleep" || fail "a process of an earlier session survived the start"
+[ "$(leftover_threads)" -eq 0 ] ||
+    fail "the leftovers survived the start: $(ps -L -o pid,lwp,stat,comm -U "$kiosk_uid")"
+before=$(cat "$beat" 2>/dev/null)
+sleep 0.3
+[ "$(cat "$beat" 2>/dev/null)" = "$before" ] || fail "the zombie-leader's thread still runs after the start"
+grep -q "cannot empty\|could not be emptied" "$work/session.log" &&
+    fail "the folder kept filling was in the way of the home's reset: $(cat "$work/session.log")"
 [ -e /tmp/timoratest-left-by-kiosk ] && fail "a file of the kiosk account's in /tmp survived the start"
 home_is_skeleton "$kiosk_home" || [ "$(home_listing "$kiosk_home")" = "./.Xauthority ./.kept " ] ||
     fail "the home was not made anew at the start: $(home_listing "$kiosk_home")"
@@ -355,17 +386,27 @@ else
 fi
 desktop_pid=$(pgrep -U "$kiosk_uid" -x sleep)
 [ -n "$desktop_pid" ] || fail "the desktop does not run as the kiosk account"
-if wait_for 15 gone "$launcher_pid"; then
-    wait "$launcher_pid"
-    status=$?
+# Past the deadline the launcher ends the session and starts the program anew (its logon window);
+# that run is told to end at once.
+if wait_for 15 grep -q "ran out .* the launcher ends it" "$work/session.log"; then
     elapsed=$((SECONDS - started))
     echo "a session of 0 minutes that the program did not end lasted $elapsed s"
-    [ "$status" -eq 137 ] || fail "the launcher that ended the session ended with $status"
     [ "$elapsed" -ge 4 ] || fail "the launcher ended the session after $elapsed s, before its grace"
-    grep -q "ran out .* the launcher ends it" "$work/session.log" ||
-        fail "the launcher did not say it ended the session: $(cat "$work/session.log")"
+    as "$test_svc" rm -f "$home/probe.sleep" "$home/probe.session"
+    if wait_for 15 gone "$launcher_pid"; then
+        wait "$launcher_pid"
+        status=$?
+        [ "$status" -eq 0 ] || fail "the launcher ended with $status after the program's second run"
+        [ "$(grep -c . "$home/probe.runs")" -eq 2 ] ||
+            fail "the program ran $(grep -c . "$home/probe.runs") times, not twice"
+        grep -q "TimoraDesk starts again" "$work/session.log" ||
+            fail "the launcher did not say it starts the program again: $(cat "$work/session.log")"
+    else
+        fail "the launcher did not end after the program's second run"
+        kill -KILL "$launcher_pid"
+    fi
 else
-    fail "the launcher did not end a session past its minutes"
+    fail "the launcher did not end a session past its minutes: $(cat "$work/session.log")"
     kill -KILL "$launcher_pid"
 fi
 [ -z "$(live_processes "$kiosk_uid")" ] || fail "processes of the kiosk account outlived the session: $(pgrep -a -U "$kiosk_uid")"
@@ -383,6 +424,50 @@ if [ -n "$program_pid" ]; then
     wait "$launcher_pid"
 fi
 as "$test_svc" rm -f "$home/probe.sleep" "$home/probe.session"
+
+# --- The session's end is answered once the kiosk account runs nothing (the desktop and what it
+# left); the program then asks for the power action, and when that is refused ("again"), the
+# launcher starts it anew. The second run ends plainly and so does the launcher.
+rm -f "$home/probe.runs" "$home/probe.answers"
+echo "$kiosk_uid" >"$home/probe.kiosk-uid"
+printf 'session -1\nend\n' >"$home/probe.session"
+touch "$home/probe.again"
+chown "$test_svc:" "$home/probe.kiosk-uid" "$home/probe.session" "$home/probe.again"
+rm -f "$test_tree/drop/desktop.out"
+output=$(timeout 60 setpriv --reuid="$test_kiosk" --regid="$test_kiosk" --init-groups -- \
+    env -i DISPLAY=$x "$launcher" 2>&1)
+status=$?
+[ "$status" -eq 0 ] || fail "a refused power action: the launcher ended with $status: $output"
+[ "$(cat "$home/probe.runs" 2>/dev/null | grep -c .)" -eq 2 ] ||
+    fail "after a refused power action the program ran $(grep -c . "$home/probe.runs") times, not twice: $output"
+[ "$(cat "$home/probe.answers" 2>/dev/null)" = "$(printf 'ended 0\nended 0')" ] ||
+    fail "the session's end was answered: '$(cat "$home/probe.answers" 2>/dev/null)' (answer, live kiosk threads)"
+[ -f "$test_tree/drop/desktop.out" ] || fail "the desktop did not start before the session's end"
+as "$test_svc" rm -f "$home/probe.runs" "$home/probe.answers" "$home/probe.kiosk-uid" \
+    "$home/probe.session" "$home/probe.again"
+
+# --- A home that cannot be emptied (a file root made immutable stands in for whatever resists) is
+# moved out of the kiosk account's reach into a folder of root's beside it, and a fresh home is
+# made; once it can be removed, the next reset removes it.
+as "$test_kiosk" mkdir -p "$kiosk_home/stuck"
+as "$test_kiosk" touch "$kiosk_home/stuck/file"
+if chattr +i "$kiosk_home/stuck/file" 2>/dev/null; then
+    output=$("$launcher" --clean-home "$test_kiosk" 2>&1) ||
+        fail "--clean-home failed for a home with a file that cannot be removed: $output"
+    [[ $output == *"was moved to $work/.timoradesk-removed/"* ]] ||
+        fail "--clean-home did not say where the home went: $output"
+    home_is_skeleton "$kiosk_home" || fail "no fresh home after the move: $(home_listing "$kiosk_home")"
+    [ "$(stat -c '%U %a' "$work/.timoradesk-removed")" = "root 700" ] ||
+        fail "the moved home is not out of the kiosk's reach: $(stat -c '%U %a' "$work/.timoradesk-removed")"
+    ls "$work"/.timoradesk-removed/*/stuck/file >/dev/null 2>&1 || fail "the moved home is not kept"
+    chattr -i "$work"/.timoradesk-removed/*/stuck/file
+    "$launcher" --clean-home "$test_kiosk" || fail "--clean-home failed after the move"
+    [ -z "$(ls -A "$work/.timoradesk-removed")" ] ||
+        fail "the moved home was not removed later: $(ls -A "$work/.timoradesk-removed")"
+else
+    echo "the file system cannot make a file immutable: the move of a home is not tried"
+    rm -rf "$kiosk_home/stuck"
+fi
 
 # --- For the display manager's session set-up (root only): the kiosk account's home is made anew
 # and its processes end; an account outside the launch group is left alone.
