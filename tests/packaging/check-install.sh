@@ -23,6 +23,8 @@ launcher=$stage$libexecdir/timoradesk/timoradesk-launch
 move_accounts=$stage$libexecdir/timoradesk/timoradesk-move-accounts
 desktop=$stage$libexecdir/timoradesk/timoradesk-desktop
 session_setup=$stage$libexecdir/timoradesk/timoradesk-session-setup
+kiosk_clean=$stage$libexecdir/timoradesk/timoradesk-kiosk-clean
+kiosk_clean_unit=$stage/lib/systemd/system/timoradesk-kiosk-clean.service
 sysctl_file=$stage/etc/sysctl.d/99-timoradesk.conf
 xsession=$stage$datadir/xsessions/timoradesk.desktop
 xsession_hook=$stage/etc/X11/Xsession.d/38timoradesk
@@ -36,10 +38,10 @@ doc=$stage$datadir/doc/timoradesk
 
 expect_mode "$program" 755
 # The launcher is installed plain; the package's postinst makes it setuid for the kiosk group.
-for f in "$session" "$launcher" "$move_accounts" "$desktop" "$session_setup"; do
+for f in "$session" "$launcher" "$move_accounts" "$desktop" "$session_setup" "$kiosk_clean"; do
     expect_mode "$f" 755
 done
-for f in "$sysctl_file" "$xsession" "$xsession_hook" "$polkit_rule" "$openbox" "$manpage" "$registry" "$svg" "$png" \
+for f in "$sysctl_file" "$xsession" "$xsession_hook" "$polkit_rule" "$kiosk_clean_unit" "$openbox" "$manpage" "$registry" "$svg" "$png" \
     "$doc/copyright" "$doc/changelog.gz"; do
     expect_mode "$f" 644
 done
@@ -88,7 +90,7 @@ done
 if [ -f "$xsession" ]; then
     expect_line "$xsession" "Exec=$libexecdir/timoradesk/timoradesk-session"
 fi
-for script in "$session" "$move_accounts" "$xsession_hook"; do
+for script in "$session" "$move_accounts" "$xsession_hook" "$kiosk_clean"; do
     if [ -f "$script" ] && ! sh -n "$script"; then
         fail "$script is not a valid shell script"
     fi
@@ -110,30 +112,89 @@ fi
     expect_line "$session_setup" "exec $libexecdir/timoradesk/timoradesk-launch --clean-home \"\$USER\""
 [ -f "$sysctl_file" ] && expect_line "$sysctl_file" 'kernel.sysrq = 0'
 
+# The boot unit runs the clean-up script before logind (which starts lingering accounts' user
+# managers when it starts) and before any session; the script names the group and the launcher.
+if [ -f "$kiosk_clean_unit" ]; then
+    expect_line "$kiosk_clean_unit" "ExecStart=$libexecdir/timoradesk/timoradesk-kiosk-clean"
+    expect_line "$kiosk_clean_unit" 'DefaultDependencies=no'
+    expect_line "$kiosk_clean_unit" 'After=local-fs.target'
+    expect_line "$kiosk_clean_unit" 'WantedBy=multi-user.target'
+    before=$(sed -n 's/^Before=//p' "$kiosk_clean_unit")
+    for unit in sysinit.target systemd-logind.service systemd-user-sessions.service display-manager.service; do
+        grep -qw -- "$unit" <<<"$before" || fail "the boot unit does not run before $unit: Before=$before"
+    done
+    if command -v systemd-analyze >/dev/null; then
+        # Against the staging folder as root: the unit's program is looked for there.
+        report=$(systemd-analyze --root="$stage" verify --man=no "$kiosk_clean_unit" 2>&1 |
+            grep -i 'timoradesk-kiosk-clean')
+        [ -z "$report" ] || fail "systemd-analyze verify: $report"
+    fi
+fi
+[ -f "$kiosk_clean" ] && expect_line "$kiosk_clean" 'group=timoradesk-kiosk' &&
+    expect_line "$kiosk_clean" "launcher=$libexecdir/timoradesk/timoradesk-launch"
 
-# The polkit rule, run with a stand-in for polkit: it grants the system account restart,
-# power-off and the logon window's inhibitors, and nothing to anyone else; it refuses the kiosk
-# group's members restart, power-off, halt, suspend, hibernate and the next boot's choice, and
-# leaves every other action, and every other account, to polkit's defaults.
+
+# The polkit rule, run with a stand-in for polkit: it grants the system account restart and
+# power-off (through other accounts' block inhibitors too) and the logon window's inhibitors, and
+# nothing to anyone else; it refuses the kiosk group's members restart, power-off, halt, suspend,
+# hibernate, the next boot's choice, lingering and every block, key and lid inhibitor, and leaves
+# their delay inhibitors, every other action and every other account to polkit's defaults.
+# One row per decision: account, action (below org.freedesktop.login1), yes / no / - (not handled).
 if [ -f "$polkit_rule" ] && command -v node >/dev/null; then
-    verdicts=$(node -e '
+    decisions='
+        _timoradesk reboot yes
+        _timoradesk power-off-multiple-sessions yes
+        _timoradesk reboot-ignore-inhibit yes
+        _timoradesk power-off-ignore-inhibit yes
+        _timoradesk inhibit-handle-lid-switch yes
+        _timoradesk inhibit-block-sleep yes
+        _timoradesk suspend -
+        _timoradesk suspend-ignore-inhibit -
+        _timoradesk halt-ignore-inhibit -
+        _timoradesk inhibit-block-shutdown -
+        _timoradesk set-self-linger -
+        root inhibit-block-sleep -
+        root reboot-ignore-inhibit -
+        root reboot -
+        pupil reboot -
+        pupil set-self-linger -
+        pupil inhibit-block-shutdown -
+        kiosk reboot no
+        kiosk reboot-multiple-sessions no
+        kiosk power-off no
+        kiosk power-off-ignore-inhibit no
+        kiosk halt no
+        kiosk suspend no
+        kiosk hibernate-ignore-inhibit no
+        kiosk set-reboot-to-firmware-setup no
+        kiosk set-self-linger no
+        kiosk set-user-linger no
+        kiosk inhibit-block-shutdown no
+        kiosk inhibit-block-sleep no
+        kiosk inhibit-block-idle no
+        kiosk inhibit-handle-power-key no
+        kiosk inhibit-handle-suspend-key no
+        kiosk inhibit-handle-hibernate-key no
+        kiosk inhibit-handle-lid-switch no
+        kiosk inhibit-handle-reboot-key no
+        kiosk inhibit-delay-shutdown -
+        kiosk inhibit-delay-sleep -
+        kiosk lock-sessions -
+        kiosk chvt -'
+    wrong=$(node -e '
         const rule = [];
         global.polkit = { addRule: f => rule.push(f), Result: { YES: "yes", NO: "no", NOT_HANDLED: "-" } };
         eval(require("fs").readFileSync(process.argv[1], "utf8"));
         const groups = { _timoradesk: ["_timoradesk"], kiosk: ["kiosk", "timoradesk-kiosk"],
             pupil: ["pupil", "users"], root: ["root"] };
-        const ask = (user, action) => rule[0]({ id: "org.freedesktop.login1." + action },
-            { user, isInGroup: g => groups[user].includes(g) });
-        console.log([ask("_timoradesk", "reboot"), ask("_timoradesk", "power-off-multiple-sessions"),
-            ask("_timoradesk", "inhibit-handle-lid-switch"), ask("_timoradesk", "inhibit-block-sleep"),
-            ask("_timoradesk", "suspend"), ask("_timoradesk", "reboot-ignore-inhibit"),
-            ask("root", "inhibit-block-sleep"), ask("root", "reboot"), ask("pupil", "reboot"),
-            ask("kiosk", "reboot"), ask("kiosk", "reboot-multiple-sessions"), ask("kiosk", "power-off"),
-            ask("kiosk", "halt"), ask("kiosk", "suspend"), ask("kiosk", "hibernate-ignore-inhibit"),
-            ask("kiosk", "set-reboot-to-firmware-setup"), ask("kiosk", "inhibit-handle-power-key"),
-            ask("kiosk", "lock-sessions")].join(" "));' "$polkit_rule" 2>&1)
-    [ "$verdicts" = "yes yes yes yes - - - - - no no no no no no no - -" ] ||
-        fail "the polkit rule decides: $verdicts"
+        if (rule.length !== 1) console.log("the rule file adds " + rule.length + " rules");
+        for (const row of process.argv[2].trim().split("\n")) {
+            const [user, action, expected] = row.trim().split(/ +/);
+            const got = rule[0]({ id: "org.freedesktop.login1." + action },
+                { user, isInGroup: g => groups[user].includes(g) });
+            if (got !== expected) console.log(user + " " + action + ": " + got + ", expected " + expected);
+        }' "$polkit_rule" "$decisions" 2>&1)
+    [ -z "$wrong" ] || fail "the polkit rule decides: $wrong"
 fi
 
 # The man page reads without warnings and tells what an administrator needs.

@@ -60,11 +60,16 @@ for needle in 'account=_timoradesk' 'group=timoradesk-kiosk' 'home=/var/lib/timo
     'adduser --system' 'addgroup --system' 'chmod 0700 "$home"' \
     'dpkg-statoverride --update --add root "$group" 4754 "$launcher"' \
     'launcher=/usr/libexec/timoradesk/timoradesk-launch' 'mkdir -p -m 0755 /etc/timoradesk/kiosk-home' \
-    'sysctl -q -p /etc/sysctl.d/99-timoradesk.conf'; do
+    'sysctl -q -p /etc/sysctl.d/99-timoradesk.conf' \
+    'deb-systemd-helper enable timoradesk-kiosk-clean.service'; do
     expect_text "$postinst" "$needle" "postinst"
 done
+grep -q 'systemctl.* start\|systemctl.*restart' <<<"$postinst" &&
+    fail "postinst starts a unit: the boot unit would make the kiosk's home anew during a session"
 postrm=$(dpkg-deb -I "$deb" postrm)
 expect_text "$postrm" 'dpkg-statoverride --remove "/usr/libexec/timoradesk/timoradesk-launch"' "postrm"
+expect_text "$postrm" 'deb-systemd-helper mask timoradesk-kiosk-clean.service' "postrm"
+expect_text "$postrm" 'deb-systemd-helper purge timoradesk-kiosk-clean.service' "postrm"
 grep -q 'rm \|deluser\|userdel' <<<"$postrm" && fail "postrm removes accounts or files"
 
 # Contents: owner root, modes, places; nothing that starts by itself or appears in a menu.
@@ -79,6 +84,8 @@ expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-launch
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-move-accounts
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-desktop
 expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-session-setup
+expect_entry -rwxr-xr-x usr/libexec/timoradesk/timoradesk-kiosk-clean
+expect_entry -rw-r--r-- lib/systemd/system/timoradesk-kiosk-clean.service
 for f in usr/share/xsessions/timoradesk.desktop etc/X11/Xsession.d/38timoradesk \
     usr/share/polkit-1/rules.d/60-timoradesk.rules \
     usr/share/timoradesk/openbox/rc.xml etc/xdg/TimoraV2/registry.ini etc/sysctl.d/99-timoradesk.conf \
@@ -119,9 +126,13 @@ grep -qx 'exec /usr/libexec/timoradesk/timoradesk-launch --clean-home "$USER"' \
     "$work/root/usr/libexec/timoradesk/timoradesk-session-setup" || fail "the session set-up script runs something else"
 grep -qx 'openbox_config="/usr/share/timoradesk/openbox/rc.xml"' \
     "$work/root/usr/libexec/timoradesk/timoradesk-desktop" || fail "the desktop script names other openbox settings"
-for text in /usr/libexec/timoradesk/timoradesk-desktop /etc/timoradesk/kiosk-home /run/timoradesk/launch.lock; do
+for text in /usr/libexec/timoradesk/timoradesk-desktop /run/timoradesk/launch.lock; do
     LC_ALL=C grep -qaF -- "$text" "$launcher" || fail "the launcher does not name $text"
 done
+# The skeleton's path becomes a std::string where it is used: the compiler may build it from
+# pieces in the code (16 bytes at a time) instead of keeping the whole literal.
+LC_ALL=C grep -qaF -- /etc/timoradesk/ "$launcher" && LC_ALL=C grep -qaF -- kiosk-home "$launcher" ||
+    fail "the launcher does not name /etc/timoradesk/kiosk-home"
 grep -qx "Exec=/usr/libexec/timoradesk/timoradesk-session" \
     "$work/root/usr/share/xsessions/timoradesk.desktop" || fail "the X session runs something else"
 
