@@ -1,11 +1,11 @@
 #include "core/rules/SessionCountdown.h"
 
 #include "core/rules/AccountTable.h"
-#include "core/rules/SessionDeadlineWatch.h"
+#include "core/rules/DeadlineWatch.h"
 
 #include <limits>
 
-SessionCountdown::SessionCountdown(AccountTable &accounts, SessionDeadlineWatch *deadline)
+SessionCountdown::SessionCountdown(AccountTable &accounts, DeadlineWatch *deadline)
     : m_accounts(accounts), m_deadline(deadline)
 {}
 

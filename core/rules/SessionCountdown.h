@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 class AccountTable;
-class SessionDeadlineWatch;
+class DeadlineWatch;
 
 // The running session of the account logged on: its minutes, one less a minute, the warning and
 // the end they bring, the penalty for a changed clock, and the session's one end. The session
@@ -27,7 +27,7 @@ public:
     };
 
     // Both must outlive the countdown; the deadline watch may be missing.
-    SessionCountdown(AccountTable &accounts, SessionDeadlineWatch *deadline);
+    SessionCountdown(AccountTable &accounts, DeadlineWatch *deadline);
 
     // The countdown starts with these minutes (below zero: without limit), the deadline with them
     // and the given power action. From here on every save of the table stores 0 minutes left for
@@ -56,7 +56,7 @@ public:
 
 private:
     AccountTable &m_accounts;
-    SessionDeadlineWatch *m_deadline;
+    DeadlineWatch *m_deadline;
     qint32 m_minutes = 0;
     bool m_penalised = false;
     bool m_ended = false;

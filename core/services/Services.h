@@ -5,13 +5,13 @@
 
 class AccountTable;
 class ClockChangeSource;
+class DeadlineWatch;
 class Disabler;
 class MessageBoxes;
 class ProgramEnd;
 class ProgramStarter;
 class QObject;
 class Registry;
-class SessionDeadlineWatch;
 class SessionHandover;
 class TerminationWatch;
 class Today;
@@ -42,7 +42,7 @@ struct Services
     TerminationWatch *termination = nullptr;
     // Ends the program when a running session is overdue and its window has not ended it
     // (none: the session window alone ends the session).
-    SessionDeadlineWatch *deadline = nullptr;
+    DeadlineWatch *deadline = nullptr;
     // The disabler of the logon and session windows (none: no switches, no restart).
     std::function<std::unique_ptr<Disabler>()> makeDisabler;
     // The session window's tray icon (none: the window stays on screen).

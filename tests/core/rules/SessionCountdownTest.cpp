@@ -1,20 +1,15 @@
 // The running session without its window: the countdown, the warning and the end, the
-// clock-change penalty, the one end, and the deadline that follows the countdown.
+// clock-change penalty and the one end.
 #include "core/rules/SessionCountdown.h"
 #include "core/rules/AccountTable.h"
-#include "core/rules/SessionDeadlineWatch.h"
 
 #include <QList>
-#include <atomic>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <limits>
 
 namespace {
 
-using namespace std::chrono_literals;
 using Tick = SessionCountdown::Tick;
-using Clock = SessionDeadline::Clock;
 
 class ASession : public ::testing::Test
 {
@@ -110,57 +105,6 @@ TEST_F(ASession, EndsOnceWhateverTheWayOut)
     EXPECT_EQ(session.tick(), Tick::End);
     EXPECT_EQ(session.minutes(), 6);
     EXPECT_FALSE(session.end());
-}
-
-TEST(ASessionsDeadline, FollowsTheCountdownAndThePenalty)
-{
-    std::atomic<int> overdue{0};
-    SessionDeadlineWatch watch([&overdue](bool) { ++overdue; });
-    AccountTable table;
-    SessionCountdown session(table, &watch);
-
-    const Clock::time_point before = Clock::now();
-    session.start(10, false);
-    Clock::time_point after = Clock::now();
-    std::optional<Clock::time_point> due = watch.deadline().deadline();
-    ASSERT_TRUE(due);
-    EXPECT_GE(*due, before + 10min);
-    EXPECT_LE(*due, after + 10min);
-    EXPECT_FALSE(watch.deadline().restart());
-    session.setRestart(true);
-    EXPECT_TRUE(watch.deadline().restart());
-
-    // Each minute brings the deadline forward to what is left.
-    session.tick();
-    after = Clock::now();
-    due = watch.deadline().deadline();
-    ASSERT_TRUE(due);
-    EXPECT_LE(*due, after + 9min);
-
-    // The penalty leaves nothing from now on.
-    const Clock::time_point penalty = Clock::now();
-    ASSERT_TRUE(session.clockChanged());
-    due = watch.deadline().deadline();
-    ASSERT_TRUE(due);
-    EXPECT_GE(*due, penalty);
-    EXPECT_LE(*due, Clock::now());
-
-    // Ended without a power action of its own: nothing is due any more.
-    ASSERT_TRUE(session.end());
-    session.dropDeadline();
-    EXPECT_FALSE(watch.deadline().deadline());
-    EXPECT_EQ(overdue.load(), 0);
-}
-
-TEST(ASessionsDeadline, IsNoneForASessionWithoutLimit)
-{
-    SessionDeadlineWatch watch([](bool) {});
-    AccountTable table;
-    SessionCountdown session(table, &watch);
-    session.start(-1, true);
-    EXPECT_FALSE(watch.deadline().deadline());
-    session.tick();
-    EXPECT_FALSE(watch.deadline().deadline()) << "the countdown gives it none";
 }
 
 } // namespace
