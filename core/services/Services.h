@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/rules/SessionEnd.h"
+
 #include <functional>
 #include <memory>
 
@@ -57,4 +59,7 @@ struct Services
     std::unique_ptr<Disabler> disabler() const;
     TrayIcon *trayIcon(QObject *parent) const;
     ClockChangeSource *clockChangeSource(QObject *parent) const;
+    // What a session's end asks of the launcher and, through the session window's disabler, of
+    // the computer; storeFailed is left to the window that reports it.
+    SessionEnd sessionEnd(Disabler *disabler) const;
 };

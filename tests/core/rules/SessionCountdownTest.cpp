@@ -1,9 +1,13 @@
 // The running session without its window: the countdown, the warning and the end, the
-// clock-change penalty and the one end.
+// clock-change penalty and the one end: stored once, the launcher told once, the power action
+// asked for once, whatever the way out.
 #include "core/rules/SessionCountdown.h"
 #include "core/rules/AccountTable.h"
+#include "core/rules/AppError.h"
+#include "tests/support/MemoryAccountStore.h"
 
 #include <QList>
+#include <QStringList>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -105,6 +109,124 @@ TEST_F(ASession, EndsOnceWhateverTheWayOut)
     EXPECT_EQ(session.tick(), Tick::End);
     EXPECT_EQ(session.minutes(), 6);
     EXPECT_FALSE(session.end());
+}
+
+// A session of KID (20 minutes left today) over a store in memory, with every step of its end
+// recorded in order.
+class ASessionsEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        table.setStore(&store);
+        table.LoadAccounts();
+        ASSERT_EQ(table.logOn(QStringLiteral("kid"), QStringLiteral("pw"), Today).outcome,
+                  AccountTable::LogOn::LoggedOn);
+        session.start(table.grantedMinutes(), true);
+        writesAtLogon = store.writes;
+    }
+    SessionEnd recorded()
+    {
+        return {[this](const AppError &error) { log.append(QString::number(error.number())); },
+                [this] { log.append(QStringLiteral("launcher")); },
+                [this](bool restart) {
+                    log.append(restart ? QStringLiteral("restart") : QStringLiteral("shut-down"));
+                    return !refused;
+                },
+                [this] {
+                    log.append(QStringLiteral("again"));
+                }};
+    }
+    qint32 storedLeft() const { return store.table().accounts.at(0).minsLeft; }
+
+    static inline const QString Today = QStringLiteral("12/8/2026");
+    MemoryAccountStore store{
+        {AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 20}}};
+    AccountTable table;
+    bool refused = false;
+    QStringList log;
+    SessionCountdown session{table, nullptr, recorded()};
+    int writesAtLogon = 0;
+};
+
+// How a session comes to its end before a second way out is tried.
+enum class WayOut { LogOff, Zero, Penalty };
+
+struct EndCase
+{
+    const char *name;
+    WayOut way;
+    bool restart;
+    bool refused;
+    qint32 left;
+    QStringList steps;
+};
+
+class ASessionsOneEnd : public ASessionsEnd, public ::testing::WithParamInterface<EndCase>
+{};
+
+TEST_P(ASessionsOneEnd, StoresOnceTellsTheLauncherOnceAndAsksForThePowerActionOnce)
+{
+    const EndCase &c = GetParam();
+    refused = c.refused;
+    session.tick();
+    if (c.way == WayOut::Zero) {
+        while (session.tick() != SessionCountdown::Tick::End) {
+        }
+    } else if (c.way == WayOut::Penalty) {
+        ASSERT_TRUE(session.clockChanged());
+    }
+    EXPECT_TRUE(session.endSession(Today, c.restart));
+    // Every later way out finds the session over.
+    EXPECT_FALSE(session.endSession(Today, !c.restart));
+    EXPECT_FALSE(session.endBySignal(Today));
+    EXPECT_EQ(log, c.steps);
+    EXPECT_EQ(storedLeft(), c.left);
+    EXPECT_EQ(store.writes, writesAtLogon + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WaysOut, ASessionsOneEnd,
+    ::testing::Values(EndCase{"LogOffRestart",
+                              WayOut::LogOff,
+                              true,
+                              false,
+                              19,
+                              {QStringLiteral("launcher"), QStringLiteral("restart")}},
+                      EndCase{"ZeroShutDown",
+                              WayOut::Zero,
+                              false,
+                              false,
+                              0,
+                              {QStringLiteral("launcher"), QStringLiteral("shut-down")}},
+                      EndCase{"PenaltyRefused",
+                              WayOut::Penalty,
+                              true,
+                              true,
+                              0,
+                              {QStringLiteral("launcher"), QStringLiteral("restart"),
+                               QStringLiteral("again")}}),
+    [](const ::testing::TestParamInfo<EndCase> &info) { return std::string(info.param.name); });
+
+TEST_F(ASessionsEnd, ToldToEndStoresOnceAndAsksForNothing)
+{
+    session.tick();
+    session.tick();
+    EXPECT_TRUE(session.endBySignal(Today));
+    EXPECT_FALSE(session.endSession(Today, true)) << "the window closing after it adds nothing";
+    EXPECT_TRUE(log.isEmpty()) << log.join(u',').toStdString();
+    EXPECT_EQ(storedLeft(), 18);
+    EXPECT_EQ(store.writes, writesAtLogon + 1);
+}
+
+TEST_F(ASessionsEnd, ARemainderThatCannotBeStoredIsReportedBeforeTheLauncherAndStillEnds)
+{
+    session.tick();
+    store.failWrites = true;
+    EXPECT_TRUE(session.endSession(Today, true));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("75"), QStringLiteral("launcher"),
+                                QStringLiteral("restart")}));
+    EXPECT_EQ(storedLeft(), 0) << "the rest of the day is forfeited";
 }
 
 } // namespace
