@@ -114,14 +114,10 @@ void frmAdmin::cmdSave_Click()
     // computer since the grid was filled, or a failure on its server) changes nothing: the grid
     // stays as typed, delete marks included, and the message line says why.
     const QString updated = QStringLiteral("Records Updated");
-    bool replaced = false;
+    AccountTable::GridSave saved = AccountTable::GridSave::Saved;
     try {
-        replaced = m_services.accounts->replaceWithGrid(rows);
+        saved = m_services.accounts->replaceWithGrid(rows);
     } catch (const AppError &error) {
-        if (m_services.accounts->sharedStore()) {
-            InErrMsg->setText(AccountTable::ServerSaveFailedText);
-            return;
-        }
         for (QCheckBox *box : chkDel)
             box->setChecked(false);
         FillGrid();
@@ -131,8 +127,14 @@ void frmAdmin::cmdSave_Click()
         m_services.messages->show(error.errorText());
         return;
     }
-    if (!replaced) {
+    switch (saved) {
+    case AccountTable::GridSave::Saved:
+        break;
+    case AccountTable::GridSave::ChangedElsewhere:
         InErrMsg->setText(AccountTable::ChangedElsewhereText);
+        return;
+    case AccountTable::GridSave::Failed:
+        InErrMsg->setText(AccountTable::ServerSaveFailedText);
         return;
     }
     for (QCheckBox *box : chkDel)

@@ -1,8 +1,8 @@
 #include "PostgresAccountStore.h"
 
 #include "LibPq.h"
+#include "core/rules/AccountConstants.h"
 #include "core/rules/AccountFields.h"
-#include "core/rules/AccountTable.h"
 #include "core/rules/AppError.h"
 #include "core/rules/StoredDate.h"
 
@@ -456,8 +456,7 @@ AccountStore::Table PostgresAccountStore::readTable()
     if (bySlot.isEmpty()) {
         // The first-run administrator and its public password only for a room without any
         // account; its key 0 says that it is not stored yet.
-        table.accounts.append(AccountSlot{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
-                                          AccountTable::FirstRunDate, -1});
+        table.accounts.append(AccountConstants::firstRunAdministrator());
         table.keys.append(0);
         return table;
     }
@@ -469,7 +468,7 @@ AccountStore::Table PostgresAccountStore::readTable()
         return table;
     }
     // Slot 1 on, up to the first empty user id or missing slot, as a settings file is read.
-    for (int n = 1; n <= AccountTable::MaxAccounts; ++n) {
+    for (int n = 1; n <= AccountConstants::MaxAccounts; ++n) {
         const auto row = bySlot.find(n);
         if (row == bySlot.end() || row->second.userId.isEmpty())
             break;
@@ -678,7 +677,7 @@ PostgresAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qin
             }
         }
         exec("DELETE FROM accounts");
-        for (int n = 1; n <= accounts.size() && n <= AccountTable::MaxAccounts; ++n) {
+        for (int n = 1; n <= accounts.size() && n <= AccountConstants::MaxAccounts; ++n) {
             const AccountSlot &a = accounts.at(n - 1);
             const QByteArrayList values{number(n),
                                         text(a.userId),

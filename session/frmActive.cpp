@@ -8,7 +8,6 @@
 #include "core/services/MessageBoxes.h"
 #include "core/services/ProgramStarter.h"
 #include "core/services/Services.h"
-#include "core/services/SessionHandover.h"
 #include "core/services/TerminationWatch.h"
 #include "core/services/Today.h"
 #include "core/services/TrayIcon.h"
@@ -21,7 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <cstdio>
 
 namespace {
 
@@ -36,7 +34,8 @@ const QString NoPasswordText = QStringLiteral("Error: You did not specify a new 
 } // namespace
 
 frmActive::frmActive(const Services &services)
-    : m_services(services), m_countdown(*services.accounts, services.deadline)
+    : Disable1(services.disabler()), m_services(services),
+      m_countdown(*services.accounts, services.deadline, sessionEnd())
 {
     setupUi(this);
 
@@ -57,7 +56,6 @@ frmActive::frmActive(const Services &services)
         SysInfo1->setObjectName(QStringLiteral("SysInfo1"));
         connect(SysInfo1, &ClockChangeSource::TimeChanged, this, &frmActive::SysInfo1_TimeChanged);
     }
-    Disable1 = m_services.disabler();
 
     connect(cmdLogOff, &QPushButton::clicked, this, &frmActive::cmdLogoff_Click);
     connect(cmdMinimize, &QPushButton::clicked, this, &frmActive::cmdMinimize_Click);
@@ -106,6 +104,16 @@ void frmActive::Form_Load()
     }
 }
 
+SessionEnd frmActive::sessionEnd()
+{
+    // The session's end reports a remainder it could not store, and goes on.
+    SessionEnd end = m_services.sessionEnd(Disable1.get());
+    end.storeFailed = [this](const AppError &error) {
+        reportError(error);
+    };
+    return end;
+}
+
 void frmActive::refreshDisplay()
 {
     const qint32 minutes = m_countdown.minutes();
@@ -145,57 +153,21 @@ void frmActive::reportError(const AppError &error)
     m_services.messages->showWithoutWaiting(error.errorText());
 }
 
-void frmActive::storeRemainder()
-{
-    // A failure to store the minutes is reported, and the session still ends: nobody is kept
-    // in front of a machine that cannot write its settings. The store keeps what the logon
-    // stored, so the rest of the day is forfeited rather than given back.
-    try {
-        m_services.accounts->endSession(m_countdown.minutes(), m_services.today->text());
-    } catch (const AppError &error) {
-        reportError(error);
-        std::fprintf(stderr, "TimoraDesk: the minutes left could not be stored: %d %s\n",
-                     error.number(), qPrintable(error.description()));
-    }
-}
-
 void frmActive::endBySignal()
 {
     // The machine is already going down or the session is being closed: the remainder is
     // stored and nothing more is asked for.
-    if (!endOnce())
-        return;
-    storeRemainder();
-    // Stored: the program ends as it is told to, with no power action of its own.
-    m_countdown.dropDeadline();
-}
-
-bool frmActive::endOnce()
-{
-    if (!m_countdown.end())
-        return false;
-    Timer1->stop();
-    return true;
+    if (m_countdown.endBySignal(m_services.today->text()))
+        Timer1->stop();
 }
 
 void frmActive::cmdLogoff_Click()
 {
     // The session ends once, even when a second way out was already under way (a clock change
-    // while the warning box is open).
-    if (!endOnce())
-        return;
-    storeRemainder();
-    // The launcher ends the kiosk account's programs first, so that none of them can hold the
-    // restart back; a refused restart brings the logon window back instead of leaving the
-    // computer without one.
-    if (m_services.handover)
-        m_services.handover->sessionEnded();
-    if (Disable1) {
-        const bool asked = optReStart->isChecked() ? Disable1->restart() : Disable1->shutDown();
-        if (!asked && m_services.handover)
-            m_services.handover->powerActionFailed();
-    }
-    emit ended();
+    // while the warning box is open): stored, the launcher told, the power action asked for.
+    Timer1->stop();
+    if (m_countdown.endSession(m_services.today->text(), optReStart->isChecked()))
+        emit ended();
 }
 
 void frmActive::Form_Unload()

@@ -60,13 +60,11 @@ private:
     void refreshDisplay();
     // Shows "Error <number> <description>" for a failure the session goes on from.
     void reportError(const AppError &error);
-    // Minutes left and today's date into the logged-on slot, then the save.
-    void storeRemainder();
     // The session end when the program is told to end: the remainder is stored, no restart or
     // shut-down is asked for.
     void endBySignal();
-    // Ends the session and stops the timer; true the first time only: a session ends once.
-    bool endOnce();
+    // What the session's end asks of the world outside, made once with the window.
+    SessionEnd sessionEnd();
 
     const Services &m_services;
     SessionCountdown m_countdown;

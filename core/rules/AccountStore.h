@@ -31,8 +31,6 @@ public:
         // The session's token: its end is stored only while the row still carries it, so a
         // remainder is never stored twice or over a later logon.
         QString session;
-        // A logon of the administrator that stands although the store could not be written.
-        std::optional<AppError> saveError;
         // The table right after the logon.
         Table table;
     };

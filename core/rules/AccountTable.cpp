@@ -18,11 +18,6 @@ qint32 integerFrom(const QString &text)
 
 } // namespace
 
-QString AccountTable::key(const char *prefix, int slot)
-{
-    return QLatin1String(prefix) + QString::number(slot);
-}
-
 void AccountTable::reset()
 {
     m_accounts = {};
@@ -97,11 +92,6 @@ qint64 AccountTable::keyOf(int n) const
     return n >= 1 && n <= MaxAccounts ? m_keys[n] : 0;
 }
 
-bool AccountTable::sharedStore() const
-{
-    return m_store && m_store->shared();
-}
-
 void AccountTable::LoadAccounts()
 {
     Q_ASSERT(m_store);
@@ -159,7 +149,7 @@ AccountTable::LogOn AccountTable::logOn(const QString &typedUser, const QString 
         result.refusal = ServerAwayText;
         return result;
     }
-    result.outcome = stored.outcome;
+    static_cast<LogonRule::Result &>(result) = stored;
     if (stored.outcome == LogOn::StoreRefused) {
         m_storeRefused = m_store->refusal();
         m_count = 0;
@@ -170,33 +160,22 @@ AccountTable::LogOn AccountTable::logOn(const QString &typedUser, const QString 
     take(stored.table);
     if (stored.outcome == LogOn::Invalid || stored.slot < 1 || stored.slot > m_count) {
         result.outcome = LogOn::Invalid;
+        result.administrator = false;
         result.refusal = InvalidText;
         return result;
     }
-    result.administrator = stored.administrator;
-    switch (stored.outcome) {
-    case LogOn::Disabled:
-        m_loggedOn = stored.slot;
+    // A disabled account or one without time left is the slot logged on, with nothing granted.
+    m_loggedOn = stored.outcome == LogOn::CannotSave ? 0 : stored.slot;
+    if (stored.outcome == LogOn::Disabled)
         result.refusal = DisabledText;
-        return result;
-    case LogOn::NoTimeLeft:
-        m_loggedOn = stored.slot;
+    else if (stored.outcome == LogOn::NoTimeLeft)
         result.refusal = NoTimeLeftText;
-        return result;
-    case LogOn::CannotSave:
-        m_loggedOn = 0;
+    else if (stored.outcome == LogOn::CannotSave)
         result.refusal = CannotSaveText;
+    if (stored.outcome != LogOn::LoggedOn)
         return result;
-    case LogOn::LoggedOn:
-    case LogOn::Invalid:
-    case LogOn::StoreRefused:
-        break;
-    }
-    m_loggedOn = stored.slot;
     m_grantedMinutes = stored.sessionMinutes;
     m_sessionToken = stored.session;
-    result.saveError = stored.saveError;
-    result.outcome = LogOn::LoggedOn;
     return result;
 }
 
@@ -285,7 +264,7 @@ std::optional<AccountTable::GridFault> AccountTable::checkGrid(QList<GridRow> &r
     return std::nullopt;
 }
 
-bool AccountTable::replaceWithGrid(const QList<GridRow> &rows)
+AccountTable::GridSave AccountTable::replaceWithGrid(const QList<GridRow> &rows)
 {
     // Nothing changes here until the store has taken the grid.
     QList<AccountSlot> next;
@@ -306,10 +285,13 @@ bool AccountTable::replaceWithGrid(const QList<GridRow> &rows)
         stored = m_store->replaceIfUnchanged(next, m_version);
     } catch (const AppError &) {
         take(m_store->table());
+        // A shared store's failure leaves the grid as typed, to be saved again.
+        if (m_store->shared())
+            return GridSave::Failed;
         throw;
     }
     if (!stored)
-        return false;
+        return GridSave::ChangedElsewhere;
     take(*stored);
-    return true;
+    return GridSave::Saved;
 }

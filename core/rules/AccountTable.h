@@ -1,10 +1,11 @@
 #pragma once
 
+#include "core/rules/AccountConstants.h"
 #include "core/rules/AccountSlot.h"
 #include "core/rules/AccountStore.h"
 #include "core/rules/AppError.h"
 
-#include "core/rules/LogonOutcome.h"
+#include "core/rules/LogonRule.h"
 
 #include <QList>
 #include <QtGlobal>
@@ -18,12 +19,12 @@
 class AccountTable
 {
 public:
-    static constexpr int MaxAccounts = 10;
-    static inline const QString AppName = QStringLiteral("TimoraV2");
-    static inline const QString Section = QStringLiteral("SecData");
-    static inline const QString AdminId = QStringLiteral("ADMINISTRATOR");
-    static inline const QString FirstRunPassword = QStringLiteral("QUIVERLANTERN");
-    static inline const QString FirstRunDate = QStringLiteral("01/01/1998");
+    static constexpr int MaxAccounts = AccountConstants::MaxAccounts;
+    static inline const QString &AppName = AccountConstants::AppName;
+    static inline const QString &Section = AccountConstants::Section;
+    static inline const QString &AdminId = AccountConstants::AdminId;
+    static inline const QString &FirstRunPassword = AccountConstants::FirstRunPassword;
+    static inline const QString &FirstRunDate = AccountConstants::FirstRunDate;
 
     static inline const QString InvalidText = QStringLiteral("Invalid UserId/Password");
     static inline const QString DisabledText =
@@ -38,9 +39,7 @@ public:
     static inline const QString ChangedElsewhereText =
         QStringLiteral("Sorry, the accounts were changed on another computer. Click Reload and "
                        "make your changes again");
-    // Added to the error of a session end that could not be stored.
-    static inline const QString RestForfeitedText =
-        QStringLiteral("; the rest of today is forfeited");
+    static inline const QString &RestForfeitedText = AccountConstants::RestForfeitedText;
     static inline const QString ServerSaveFailedText =
         QStringLiteral("Sorry, the account server did not take the changes. Nothing was saved; "
                        "click Save to try again");
@@ -62,9 +61,6 @@ public:
     // Reads the table again from the store; a settings file is only ever changed by this
     // program, so there the table stays what it is.
     void reload();
-    // Whether other computers share the store (a room).
-    bool sharedStore() const;
-
     // Why the store was refused at the last load; empty when it was read.
     QString storeRefused() const { return m_storeRefused; }
 
@@ -78,17 +74,14 @@ public:
     // the store holds (AccountStore::keep); no session is logged on.
     void setAccounts(const QList<AccountSlot> &accounts);
 
-    // The outcome of a logon attempt.
-    struct LogOn : LogonOutcome
+    // The outcome of a logon attempt: the logon rule's, as the store applied it, with the box to
+    // show for a refusal. The administrator's logon stands when the store could not be written
+    // (saveError, to be reported); any other account is refused then (CannotSave) and nothing
+    // changes.
+    struct LogOn : LogonRule::Result
     {
-        Outcome outcome = Invalid;
         // The box to show for a refusal; empty when logged on.
         QString refusal;
-        bool administrator = false;
-        // The administrator's logon stands when the store could not be written (he has no
-        // allowance to protect and may have to mend things); the failure is to be reported.
-        // Any other account is refused then (CannotSave) and nothing changes.
-        std::optional<AppError> saveError;
     };
     // The store finds the account whose user id and password match, as typed but upper-cased,
     // applies the day rule with today's date text and, when the logon stands,
@@ -147,19 +140,26 @@ public:
     // Checks every row to be stored, in order; an empty "left" of a row that passes so far takes
     // its minutes per day. Returns the first fault.
     static std::optional<GridFault> checkGrid(QList<GridRow> &rows);
+    // What the administrator's Save came to.
+    enum class GridSave {
+        Saved,
+        // The table was changed elsewhere (a room's, on another computer) since it was read.
+        ChangedElsewhere,
+        // A shared store did not take the grid: nothing changed, the grid is to stay as typed.
+        Failed,
+    };
     // The table becomes the grid's rows, closed up over deleted and empty rows, with user ids and
     // passwords upper-cased, and is stored. Throws AppError (type mismatch) for a number that
-    // checkGrid would have refused, and when the store fails (the table then is what the store
-    // holds). Returns false, changing nothing, when the table was changed elsewhere (a room's,
-    // on another computer) since it was read.
-    bool replaceWithGrid(const QList<GridRow> &rows);
+    // checkGrid would have refused, and when the store of this computer fails (the table then is
+    // what the store holds). Anything but Saved changes nothing.
+    GridSave replaceWithGrid(const QList<GridRow> &rows);
 
     // Back to the empty table of program start (for tests and a fresh run).
     void reset();
     // For tests and tools that play a session: slot logged on, granted these minutes.
     void setSession(int slot, qint32 minutes);
 
-    static QString key(const char *prefix, int slot);
+    static QString key(const char *prefix, int slot) { return AccountConstants::key(prefix, slot); }
 
 private:
     AccountSlot &slot(int n);

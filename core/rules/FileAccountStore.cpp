@@ -1,21 +1,18 @@
 #include "core/rules/FileAccountStore.h"
 
+#include "core/rules/AccountConstants.h"
 #include "core/rules/AccountFields.h"
-#include "core/rules/AccountTable.h"
-
-#include <cstdio>
 
 QList<AccountSlot> FileAccountStore::readSection(const SettingsStore &settings)
 {
-    const QString &section = AccountTable::Section;
+    const QString &section = AccountConstants::Section;
     const auto value = [&](const char *prefix, int n) {
-        return settings.value(section, AccountTable::key(prefix, n));
+        return settings.value(section, AccountConstants::key(prefix, n));
     };
     if (value("user", 1).isEmpty())
-        return {AccountSlot{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
-                            AccountTable::FirstRunDate, -1}};
+        return {AccountConstants::firstRunAdministrator()};
     QList<AccountSlot> accounts;
-    for (int n = 1; n <= AccountTable::MaxAccounts; ++n) {
+    for (int n = 1; n <= AccountConstants::MaxAccounts; ++n) {
         const QString user = value("user", n);
         if (n > 1 && user.isEmpty())
             break;
@@ -30,11 +27,11 @@ SettingsStore::KeyValues FileAccountStore::section(const QList<AccountSlot> &acc
     SettingsStore::KeyValues values;
     for (int n = 1; n <= accounts.size(); ++n) {
         const AccountSlot &slot = accounts.at(n - 1);
-        values.append({AccountTable::key("user", n), slot.userId});
-        values.append({AccountTable::key("pswd", n), slot.password});
-        values.append({AccountTable::key("mins", n), QString::number(slot.minsPerDay)});
-        values.append({AccountTable::key("date", n), slot.lastDate});
-        values.append({AccountTable::key("left", n), QString::number(slot.minsLeft)});
+        values.append({AccountConstants::key("user", n), slot.userId});
+        values.append({AccountConstants::key("pswd", n), slot.password});
+        values.append({AccountConstants::key("mins", n), QString::number(slot.minsPerDay)});
+        values.append({AccountConstants::key("date", n), slot.lastDate});
+        values.append({AccountConstants::key("left", n), QString::number(slot.minsLeft)});
     }
     return values;
 }
@@ -51,7 +48,7 @@ bool FileAccountStore::read()
 void FileAccountStore::write()
 {
     // A refused settings store is never written; it says so itself.
-    m_settings.replaceSection(AccountTable::Section, section(m_accounts));
+    m_settings.replaceSection(AccountConstants::Section, section(m_accounts));
     ++m_version;
 }
 
@@ -99,17 +96,8 @@ AccountStore::LogOn FileAccountStore::logOn(const QString &user, const QString &
             result.session = QString::number(++m_sessionCount);
             m_sessions.insert(result.key, result.session);
         } catch (const AppError &error) {
-            if (result.administrator) {
-                result.saveError = error;
-            } else {
-                // Without the 0 on disk, a killed session or a failed session end would give
-                // the same minutes again: no session starts.
+            if (!LogonRule::unsaved(result, error))
                 slot = before;
-                std::fprintf(stderr, "TimoraDesk: the logon of %s is refused: %s\n",
-                             qPrintable(slot.userId), qPrintable(error.description()));
-                std::fflush(stderr);
-                result.outcome = LogOn::CannotSave;
-            }
         }
     }
     result.table = table();
@@ -131,7 +119,7 @@ void FileAccountStore::endSession(qint64 key, const QString &session, qint32 min
         // The file still holds what the logon stored; so does the table, so that no later
         // save hands the remainder back.
         ended = atLogon;
-        throw AppError(error.number(), error.description() + AccountTable::RestForfeitedText);
+        throw AppError(error.number(), error.description() + AccountConstants::RestForfeitedText);
     }
     m_sessions.remove(key);
 }
@@ -144,7 +132,7 @@ void FileAccountStore::changePassword(qint64 key, const QString &password)
 
 void FileAccountStore::keep(const QList<AccountSlot> &accounts)
 {
-    m_accounts = accounts.mid(0, AccountTable::MaxAccounts);
+    m_accounts = accounts.mid(0, AccountConstants::MaxAccounts);
 }
 
 std::optional<AccountStore::Table>
@@ -152,7 +140,7 @@ FileAccountStore::replaceIfUnchanged(const QList<AccountSlot> &accounts, qint64 
 {
     if (version != m_version)
         return std::nullopt;
-    m_accounts = accounts.mid(0, AccountTable::MaxAccounts);
+    m_accounts = accounts.mid(0, AccountConstants::MaxAccounts);
     write();
     m_read = true;
     return table();

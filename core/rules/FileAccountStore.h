@@ -23,7 +23,7 @@ public:
     SettingsStore &settings() const { return m_settings; }
 
     // The accounts of a settings section: slot 1 on, up to the first empty user id or
-    // AccountTable::MaxAccounts, each field read by AccountFields, and the first-run
+    // AccountConstants::MaxAccounts, each field read by AccountFields, and the first-run
     // administrator when slot 1 is empty.
     static QList<AccountSlot> readSection(const SettingsStore &settings);
     // The section's keys for accounts, in the order they are written.

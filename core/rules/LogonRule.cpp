@@ -1,7 +1,9 @@
 #include "core/rules/LogonRule.h"
 
-#include "core/rules/AccountTable.h"
+#include "core/rules/AccountConstants.h"
 #include "core/rules/DayRule.h"
+
+#include <cstdio>
 
 LogonRule::Result LogonRule::apply(const QList<AccountSlot> &accounts, const QString &user,
                                    const QString &password, const QString &today)
@@ -16,7 +18,7 @@ LogonRule::Result LogonRule::apply(const QList<AccountSlot> &accounts, const QSt
     if (result.slot == 0)
         return result;
     const AccountSlot &slot = accounts.at(result.slot - 1);
-    result.administrator = slot.userId == AccountTable::AdminId;
+    result.administrator = slot.userId == AccountConstants::AdminId;
     const DayRule::Result rule = DayRule::apply(slot, result.administrator, today);
     switch (rule.verdict) {
     case DayRule::Verdict::Disabled:
@@ -32,4 +34,17 @@ LogonRule::Result LogonRule::apply(const QList<AccountSlot> &accounts, const QSt
     result.sessionMinutes = rule.sessionMinutes;
     result.stored = rule.stored;
     return result;
+}
+
+bool LogonRule::unsaved(Result &result, const AppError &error)
+{
+    if (result.administrator) {
+        result.saveError = error;
+        return true;
+    }
+    std::fprintf(stderr, "TimoraDesk: the logon of %s is refused: %s\n",
+                 qPrintable(result.stored.userId), qPrintable(error.description()));
+    std::fflush(stderr);
+    result.outcome = Result::CannotSave;
+    return false;
 }

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "core/rules/SessionEnd.h"
+
 #include <QtGlobal>
 
 class AccountTable;
-class SessionDeadlineWatch;
+class DeadlineWatch;
 
 // The running session of the account logged on: its minutes, one less a minute, the warning and
-// the end they bring, the penalty for a changed clock, and the session's one end. The session
-// window shows what it reports and passes on what happens; the account table keeps the accounts
-// and stores the remainder. The deadline watch, when there is one, follows the countdown, so that
-// an overdue session ends even while the window thread is held up.
+// the end they bring, the penalty for a changed clock, and the session's one end, which stores
+// the remainder, tells the launcher and asks for the power action, once whatever the way out.
+// The session window shows what it reports and passes on what happens; the account table keeps
+// the accounts and stores the remainder. The deadline watch, when there is one, follows the
+// countdown, so that an overdue session ends even while the window thread is held up.
 class SessionCountdown
 {
 public:
@@ -26,8 +29,9 @@ public:
         End,
     };
 
-    // Both must outlive the countdown; the deadline watch may be missing.
-    SessionCountdown(AccountTable &accounts, SessionDeadlineWatch *deadline);
+    // Both must outlive the countdown; the deadline watch may be missing. `end` is what the
+    // session's end asks of the world outside.
+    SessionCountdown(AccountTable &accounts, DeadlineWatch *deadline, SessionEnd end = {});
 
     // The countdown starts with these minutes (below zero: without limit), the deadline with them
     // and the given power action. From here on every save of the table stores 0 minutes left for
@@ -54,9 +58,25 @@ public:
     // stored the remainder): nothing more is due.
     void dropDeadline();
 
+    // The session's end by Log Off, zero, the penalty or the window closed: the minutes left and
+    // today's date are stored, the launcher is told, and the restart (true) or the shut-down is
+    // asked for; a refused one is told to the launcher. True the first time only: a second way
+    // out does nothing.
+    bool endSession(const QString &today, bool restart);
+    // The session's end when the program is told to end (the machine is already going down, or
+    // the session is being closed): the remainder is stored, nothing is asked for and nothing
+    // is due. True the first time only.
+    bool endBySignal(const QString &today);
+
 private:
+    // A failure to store the minutes is reported, and the session still ends: nobody is kept in
+    // front of a machine that cannot write its settings. The store keeps what the logon stored,
+    // so the rest of the day is forfeited rather than given back.
+    void storeRemainder(const QString &today);
+
     AccountTable &m_accounts;
-    SessionDeadlineWatch *m_deadline;
+    DeadlineWatch *m_deadline;
+    SessionEnd m_end;
     qint32 m_minutes = 0;
     bool m_penalised = false;
     bool m_ended = false;

@@ -2,6 +2,7 @@
 
 #include "core/services/ClockChangeSource.h"
 #include "core/services/Disabler.h"
+#include "core/services/SessionHandover.h"
 #include "core/services/TrayIcon.h"
 
 std::unique_ptr<Disabler> Services::disabler() const
@@ -17,4 +18,23 @@ TrayIcon *Services::trayIcon(QObject *parent) const
 ClockChangeSource *Services::clockChangeSource(QObject *parent) const
 {
     return makeClockChangeSource ? makeClockChangeSource(parent) : nullptr;
+}
+
+SessionEnd Services::sessionEnd(Disabler *disabler) const
+{
+    SessionEnd end;
+    if (SessionHandover *const launcher = handover) {
+        end.sessionEnded = [launcher] {
+            launcher->sessionEnded();
+        };
+        end.powerActionFailed = [launcher] {
+            launcher->powerActionFailed();
+        };
+    }
+    if (disabler) {
+        end.powerAction = [disabler](bool restart) {
+            return restart ? disabler->restart() : disabler->shutDown();
+        };
+    }
+    return end;
 }

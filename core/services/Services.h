@@ -1,17 +1,19 @@
 #pragma once
 
+#include "core/rules/SessionEnd.h"
+
 #include <functional>
 #include <memory>
 
 class AccountTable;
 class ClockChangeSource;
+class DeadlineWatch;
 class Disabler;
 class MessageBoxes;
 class ProgramEnd;
 class ProgramStarter;
 class QObject;
 class Registry;
-class SessionDeadlineWatch;
 class SessionHandover;
 class TerminationWatch;
 class Today;
@@ -42,7 +44,7 @@ struct Services
     TerminationWatch *termination = nullptr;
     // Ends the program when a running session is overdue and its window has not ended it
     // (none: the session window alone ends the session).
-    SessionDeadlineWatch *deadline = nullptr;
+    DeadlineWatch *deadline = nullptr;
     // The disabler of the logon and session windows (none: no switches, no restart).
     std::function<std::unique_ptr<Disabler>()> makeDisabler;
     // The session window's tray icon (none: the window stays on screen).
@@ -57,4 +59,7 @@ struct Services
     std::unique_ptr<Disabler> disabler() const;
     TrayIcon *trayIcon(QObject *parent) const;
     ClockChangeSource *clockChangeSource(QObject *parent) const;
+    // What a session's end asks of the launcher and, through the session window's disabler, of
+    // the computer; storeFailed is left to the window that reports it.
+    SessionEnd sessionEnd(Disabler *disabler) const;
 };

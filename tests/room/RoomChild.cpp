@@ -98,7 +98,10 @@ int main(int argc, char *argv[])
                 for (const AccountSlot &a : table.accounts())
                     rows.append({false, a.userId, a.password, QString::number(a.minsPerDay),
                                  QString::number(a.minsLeft), a.lastDate});
-                say(table.replaceWithGrid(rows) ? "saved" : "changed");
+                const AccountTable::GridSave saved = table.replaceWithGrid(rows);
+                say(saved == AccountTable::GridSave::Saved              ? "saved"
+                    : saved == AccountTable::GridSave::ChangedElsewhere ? "changed"
+                                                                        : "failed");
             } else {
                 say("unknown");
             }

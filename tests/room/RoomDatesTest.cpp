@@ -61,7 +61,7 @@ TEST_F(RoomDates, ComputersInTwoLocalesGiveOneAllowanceADay)
         grid.append({false, s.userId, s.password, QString::number(s.minsPerDay),
                      QString::number(s.minsLeft), s.lastDate});
     ASSERT_EQ(grid.at(1).date, QStringLiteral("09.12.2026"));
-    ASSERT_TRUE(boss.table.replaceWithGrid(grid));
+    ASSERT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
     useLocale("en_US");
     const QList<AccountSlot> room = stored();
     EXPECT_EQ(room.at(1), (AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60,
@@ -84,7 +84,7 @@ TEST_F(RoomDates, EveryFormTheGridReadsIsStoredAsTheOneDay)
                      QStringLiteral("60"), QStringLiteral("5"), typed.at(n)});
     QList<AccountTable::GridRow> checked = grid;
     ASSERT_FALSE(AccountTable::checkGrid(checked));
-    ASSERT_TRUE(boss.table.replaceWithGrid(grid));
+    ASSERT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
     for (int n = 0; n < typed.size(); ++n) {
         EXPECT_EQ(boss.table.account(n + 2).lastDate, QStringLiteral("09.12.2026"))
             << qPrintable(typed.at(n));

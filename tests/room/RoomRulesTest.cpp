@@ -129,17 +129,17 @@ TEST_F(RoomRules, TheAdministratorsSaveIsRefusedWhenTheTableChangedSinceTheGridW
                                       {false, QStringLiteral("KID"), QStringLiteral("PW"),
                                        QStringLiteral("90"), QStringLiteral("12"), Yesterday}};
     const QList<AccountSlot> before = stored();
-    EXPECT_FALSE(boss.table.replaceWithGrid(grid));
+    EXPECT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::ChangedElsewhere);
     EXPECT_EQ(stored(), before) << "nothing is written";
     EXPECT_EQ(stored().at(1).minsLeft, 21) << "the session's remainder is not lost";
 
     boss.table.reload();
     EXPECT_EQ(boss.table.account(2).minsLeft, 21);
-    EXPECT_TRUE(boss.table.replaceWithGrid(grid));
+    EXPECT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
     EXPECT_EQ(stored().at(1).minsPerDay, 90);
     // Saved as read: the administrator's next save goes through without a reload.
     grid[1].mins = QStringLiteral("45");
-    EXPECT_TRUE(boss.table.replaceWithGrid(grid));
+    EXPECT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
     EXPECT_EQ(stored().at(1).minsPerDay, 45);
 }
 
@@ -205,7 +205,7 @@ TEST_F(RoomRules, TheAdministratorsRemainingForAnAccountInASessionIsWhatStays)
                                       {false, QStringLiteral("KID"), QStringLiteral("PW"),
                                        QStringLiteral("60"), QStringLiteral("0"), Today}};
     // Saved with the Remaining as read (0 while the session runs): the session's end counts.
-    ASSERT_TRUE(boss.table.replaceWithGrid(grid));
+    ASSERT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
     pc.table.endSession(25, Today);
     EXPECT_EQ(stored().at(1).minsLeft, 25);
 
@@ -213,7 +213,7 @@ TEST_F(RoomRules, TheAdministratorsRemainingForAnAccountInASessionIsWhatStays)
               AccountTable::LogOn::LoggedOn);
     boss.table.reload();
     grid[1].left = QStringLiteral("45");
-    ASSERT_TRUE(boss.table.replaceWithGrid(grid));
+    ASSERT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
     pc.table.endSession(3, Today);
     EXPECT_EQ(stored().at(1).minsLeft, 45) << "the administrator's value is kept";
 }

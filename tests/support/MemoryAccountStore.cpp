@@ -1,11 +1,10 @@
 #include "MemoryAccountStore.h"
 
-#include "core/rules/AccountTable.h"
+#include "core/rules/AccountConstants.h"
 
 MemoryAccountStore::MemoryAccountStore()
 {
-    m_table.accounts = {AccountSlot{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
-                                    AccountTable::FirstRunDate, -1}};
+    m_table.accounts = {AccountConstants::firstRunAdministrator()};
     m_table.keys = {0};
 }
 
@@ -18,7 +17,7 @@ void MemoryAccountStore::setAccounts(const QList<AccountSlot> &accounts)
 {
     // A row that keeps its user id keeps its key, as a room's does.
     const Table before = m_table;
-    m_table.accounts = accounts.mid(0, AccountTable::MaxAccounts);
+    m_table.accounts = accounts.mid(0, AccountConstants::MaxAccounts);
     m_table.keys.clear();
     for (const AccountSlot &slot : m_table.accounts) {
         qsizetype was = -1;
@@ -81,10 +80,7 @@ AccountStore::LogOn MemoryAccountStore::logOn(const QString &user, const QString
             result.session = QString::number(++m_sessionCount);
             m_sessions.insert(result.key, result.session);
         } catch (const AppError &error) {
-            if (result.administrator)
-                result.saveError = error;
-            else
-                result.outcome = LogOn::CannotSave;
+            LogonRule::unsaved(result, error);
         }
     }
     result.table = m_table;

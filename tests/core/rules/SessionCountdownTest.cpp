@@ -1,20 +1,19 @@
 // The running session without its window: the countdown, the warning and the end, the
-// clock-change penalty, the one end, and the deadline that follows the countdown.
+// clock-change penalty and the one end: stored once, the launcher told once, the power action
+// asked for once, whatever the way out.
 #include "core/rules/SessionCountdown.h"
 #include "core/rules/AccountTable.h"
-#include "core/rules/SessionDeadlineWatch.h"
+#include "core/rules/AppError.h"
+#include "tests/support/MemoryAccountStore.h"
 
 #include <QList>
-#include <atomic>
-#include <chrono>
+#include <QStringList>
 #include <gtest/gtest.h>
 #include <limits>
 
 namespace {
 
-using namespace std::chrono_literals;
 using Tick = SessionCountdown::Tick;
-using Clock = SessionDeadline::Clock;
 
 class ASession : public ::testing::Test
 {
@@ -112,55 +111,122 @@ TEST_F(ASession, EndsOnceWhateverTheWayOut)
     EXPECT_FALSE(session.end());
 }
 
-TEST(ASessionsDeadline, FollowsTheCountdownAndThePenalty)
+// A session of KID (20 minutes left today) over a store in memory, with every step of its end
+// recorded in order.
+class ASessionsEnd : public ::testing::Test
 {
-    std::atomic<int> overdue{0};
-    SessionDeadlineWatch watch([&overdue](bool) { ++overdue; });
+protected:
+    void SetUp() override
+    {
+        table.setStore(&store);
+        table.LoadAccounts();
+        ASSERT_EQ(table.logOn(QStringLiteral("kid"), QStringLiteral("pw"), Today).outcome,
+                  AccountTable::LogOn::LoggedOn);
+        session.start(table.grantedMinutes(), true);
+        writesAtLogon = store.writes;
+    }
+    SessionEnd recorded()
+    {
+        return {[this](const AppError &error) { log.append(QString::number(error.number())); },
+                [this] { log.append(QStringLiteral("launcher")); },
+                [this](bool restart) {
+                    log.append(restart ? QStringLiteral("restart") : QStringLiteral("shut-down"));
+                    return !refused;
+                },
+                [this] {
+                    log.append(QStringLiteral("again"));
+                }};
+    }
+    qint32 storedLeft() const { return store.table().accounts.at(0).minsLeft; }
+
+    static inline const QString Today = QStringLiteral("12/8/2026");
+    MemoryAccountStore store{
+        {AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 20}}};
     AccountTable table;
-    SessionCountdown session(table, &watch);
+    bool refused = false;
+    QStringList log;
+    SessionCountdown session{table, nullptr, recorded()};
+    int writesAtLogon = 0;
+};
 
-    const Clock::time_point before = Clock::now();
-    session.start(10, false);
-    Clock::time_point after = Clock::now();
-    std::optional<Clock::time_point> due = watch.deadline().deadline();
-    ASSERT_TRUE(due);
-    EXPECT_GE(*due, before + 10min);
-    EXPECT_LE(*due, after + 10min);
-    EXPECT_FALSE(watch.deadline().restart());
-    session.setRestart(true);
-    EXPECT_TRUE(watch.deadline().restart());
+// How a session comes to its end before a second way out is tried.
+enum class WayOut { LogOff, Zero, Penalty };
 
-    // Each minute brings the deadline forward to what is left.
+struct EndCase
+{
+    const char *name;
+    WayOut way;
+    bool restart;
+    bool refused;
+    qint32 left;
+    QStringList steps;
+};
+
+class ASessionsOneEnd : public ASessionsEnd, public ::testing::WithParamInterface<EndCase>
+{};
+
+TEST_P(ASessionsOneEnd, StoresOnceTellsTheLauncherOnceAndAsksForThePowerActionOnce)
+{
+    const EndCase &c = GetParam();
+    refused = c.refused;
     session.tick();
-    after = Clock::now();
-    due = watch.deadline().deadline();
-    ASSERT_TRUE(due);
-    EXPECT_LE(*due, after + 9min);
-
-    // The penalty leaves nothing from now on.
-    const Clock::time_point penalty = Clock::now();
-    ASSERT_TRUE(session.clockChanged());
-    due = watch.deadline().deadline();
-    ASSERT_TRUE(due);
-    EXPECT_GE(*due, penalty);
-    EXPECT_LE(*due, Clock::now());
-
-    // Ended without a power action of its own: nothing is due any more.
-    ASSERT_TRUE(session.end());
-    session.dropDeadline();
-    EXPECT_FALSE(watch.deadline().deadline());
-    EXPECT_EQ(overdue.load(), 0);
+    if (c.way == WayOut::Zero) {
+        while (session.tick() != SessionCountdown::Tick::End) {
+        }
+    } else if (c.way == WayOut::Penalty) {
+        ASSERT_TRUE(session.clockChanged());
+    }
+    EXPECT_TRUE(session.endSession(Today, c.restart));
+    // Every later way out finds the session over.
+    EXPECT_FALSE(session.endSession(Today, !c.restart));
+    EXPECT_FALSE(session.endBySignal(Today));
+    EXPECT_EQ(log, c.steps);
+    EXPECT_EQ(storedLeft(), c.left);
+    EXPECT_EQ(store.writes, writesAtLogon + 1);
 }
 
-TEST(ASessionsDeadline, IsNoneForASessionWithoutLimit)
+INSTANTIATE_TEST_SUITE_P(
+    WaysOut, ASessionsOneEnd,
+    ::testing::Values(EndCase{"LogOffRestart",
+                              WayOut::LogOff,
+                              true,
+                              false,
+                              19,
+                              {QStringLiteral("launcher"), QStringLiteral("restart")}},
+                      EndCase{"ZeroShutDown",
+                              WayOut::Zero,
+                              false,
+                              false,
+                              0,
+                              {QStringLiteral("launcher"), QStringLiteral("shut-down")}},
+                      EndCase{"PenaltyRefused",
+                              WayOut::Penalty,
+                              true,
+                              true,
+                              0,
+                              {QStringLiteral("launcher"), QStringLiteral("restart"),
+                               QStringLiteral("again")}}),
+    [](const ::testing::TestParamInfo<EndCase> &info) { return std::string(info.param.name); });
+
+TEST_F(ASessionsEnd, ToldToEndStoresOnceAndAsksForNothing)
 {
-    SessionDeadlineWatch watch([](bool) {});
-    AccountTable table;
-    SessionCountdown session(table, &watch);
-    session.start(-1, true);
-    EXPECT_FALSE(watch.deadline().deadline());
     session.tick();
-    EXPECT_FALSE(watch.deadline().deadline()) << "the countdown gives it none";
+    session.tick();
+    EXPECT_TRUE(session.endBySignal(Today));
+    EXPECT_FALSE(session.endSession(Today, true)) << "the window closing after it adds nothing";
+    EXPECT_TRUE(log.isEmpty()) << log.join(u',').toStdString();
+    EXPECT_EQ(storedLeft(), 18);
+    EXPECT_EQ(store.writes, writesAtLogon + 1);
+}
+
+TEST_F(ASessionsEnd, ARemainderThatCannotBeStoredIsReportedBeforeTheLauncherAndStillEnds)
+{
+    session.tick();
+    store.failWrites = true;
+    EXPECT_TRUE(session.endSession(Today, true));
+    EXPECT_EQ(log, (QStringList{QStringLiteral("75"), QStringLiteral("launcher"),
+                                QStringLiteral("restart")}));
+    EXPECT_EQ(storedLeft(), 0) << "the rest of the day is forfeited";
 }
 
 } // namespace

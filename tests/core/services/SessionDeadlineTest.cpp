@@ -1,5 +1,7 @@
 #include "core/rules/SessionDeadline.h"
-#include "core/rules/SessionDeadlineWatch.h"
+#include "core/rules/AccountTable.h"
+#include "core/rules/SessionCountdown.h"
+#include "core/services/SessionDeadlineWatch.h"
 #include "core/services/StartedPrograms.h"
 
 #include <QCoreApplication>
@@ -125,6 +127,58 @@ TEST(StartedPrograms, KnowAProgramAndWhatItStartedOnlyWhileItRuns)
     EXPECT_FALSE(StartedPrograms::includes(child));
     QProcess::execute(QStringLiteral("kill"), {QString::number(child)});
     StartedPrograms::clear();
+}
+
+// The deadline follows the session's countdown.
+TEST(ASessionsDeadline, FollowsTheCountdownAndThePenalty)
+{
+    std::atomic<int> overdue{0};
+    SessionDeadlineWatch watch([&overdue](bool) { ++overdue; });
+    AccountTable table;
+    SessionCountdown session(table, &watch);
+
+    const Clock::time_point before = Clock::now();
+    session.start(10, false);
+    Clock::time_point after = Clock::now();
+    std::optional<Clock::time_point> due = watch.deadline().deadline();
+    ASSERT_TRUE(due);
+    EXPECT_GE(*due, before + 10min);
+    EXPECT_LE(*due, after + 10min);
+    EXPECT_FALSE(watch.deadline().restart());
+    session.setRestart(true);
+    EXPECT_TRUE(watch.deadline().restart());
+
+    // Each minute brings the deadline forward to what is left.
+    session.tick();
+    after = Clock::now();
+    due = watch.deadline().deadline();
+    ASSERT_TRUE(due);
+    EXPECT_LE(*due, after + 9min);
+
+    // The penalty leaves nothing from now on.
+    const Clock::time_point penalty = Clock::now();
+    ASSERT_TRUE(session.clockChanged());
+    due = watch.deadline().deadline();
+    ASSERT_TRUE(due);
+    EXPECT_GE(*due, penalty);
+    EXPECT_LE(*due, Clock::now());
+
+    // Ended without a power action of its own: nothing is due any more.
+    ASSERT_TRUE(session.end());
+    session.dropDeadline();
+    EXPECT_FALSE(watch.deadline().deadline());
+    EXPECT_EQ(overdue.load(), 0);
+}
+
+TEST(ASessionsDeadline, IsNoneForASessionWithoutLimit)
+{
+    SessionDeadlineWatch watch([](bool) {});
+    AccountTable table;
+    SessionCountdown session(table, &watch);
+    session.start(-1, true);
+    EXPECT_FALSE(watch.deadline().deadline());
+    session.tick();
+    EXPECT_FALSE(watch.deadline().deadline()) << "the countdown gives it none";
 }
 
 } // namespace

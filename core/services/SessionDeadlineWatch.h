@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/rules/DeadlineWatch.h"
 #include "core/rules/SessionDeadline.h"
 
 #include <condition_variable>
@@ -11,21 +12,21 @@
 // the window thread is held up (blocked on the display, say). When the session is overdue, the
 // thread calls `overdue` once, with the power action the session end asks for; it must end the
 // program without touching the display or anything the window thread holds.
-class SessionDeadlineWatch
+class SessionDeadlineWatch : public DeadlineWatch
 {
 public:
     using Overdue = std::function<void(bool restart)>;
 
     explicit SessionDeadlineWatch(Overdue overdue);
-    ~SessionDeadlineWatch();
+    ~SessionDeadlineWatch() override;
     SessionDeadlineWatch(const SessionDeadlineWatch &) = delete;
     SessionDeadlineWatch &operator=(const SessionDeadlineWatch &) = delete;
 
     // As SessionDeadline, from now.
-    void start(qint32 minutes, bool restart);
-    void shorten(qint32 minutesLeft);
-    void setRestart(bool restart);
-    void clear();
+    void start(qint32 minutes, bool restart) override;
+    void shorten(qint32 minutesLeft) override;
+    void setRestart(bool restart) override;
+    void clear() override;
 
     // What the watch holds now.
     SessionDeadline deadline() const;

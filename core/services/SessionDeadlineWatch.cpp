@@ -1,4 +1,4 @@
-#include "core/rules/SessionDeadlineWatch.h"
+#include "core/services/SessionDeadlineWatch.h"
 
 SessionDeadlineWatch::SessionDeadlineWatch(Overdue overdue)
     : m_overdue(std::move(overdue)), m_thread([this] { run(); })

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+
+class AppError;
+
+// What the end of a session asks of the world outside the rules, in this order: a remainder that
+// could not be stored is reported, the launcher is told (it returns once the kiosk account's
+// programs are gone, so that none of them holds the power action back), the restart or shut-down
+// is asked for, and a refusal of it is told to the launcher. A piece left empty is not there.
+struct SessionEnd
+{
+    std::function<void(const AppError &error)> storeFailed;
+    std::function<void()> sessionEnded;
+    // Asks for the restart (true) or the shut-down; false when the request was refused.
+    std::function<bool(bool restart)> powerAction;
+    std::function<void()> powerActionFailed;
+};
