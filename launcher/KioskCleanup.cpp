@@ -29,20 +29,6 @@ namespace {
 constexpr int MaxDepth = 48;
 constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-std::string readSmallFile(const std::string &path)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    std::string text;
-    char buffer[4096];
-    ssize_t got;
-    while (text.size() < 65536 && (got = read(fd, buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<size_t>(got));
-    close(fd);
-    return text;
-}
-
 // The monotonic clock in milliseconds.
 long long nowMs()
 {
@@ -234,7 +220,7 @@ bool copyTree(int from, int to, uid_t uid, gid_t gid, int depth)
 void detachMounts(const std::string &path, bool onlyBelow = false)
 {
     for (const std::string &point :
-         MountTable::pointsAtOrBelow(readSmallFile("/proc/self/mountinfo"), path)) {
+         MountTable::pointsAtOrBelow(MountTable::ofThisProcess(), path)) {
         if (!(onlyBelow && point == path))
             umount2(point.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW);
     }

@@ -99,6 +99,11 @@ TEST(MountTable, ThePointsAtAndBelowAFolderComeDeepestFirstAndUnescaped)
               std::vector<std::string>{"/home/kiosk\\x"});
     EXPECT_TRUE(MountTable::pointsAtOrBelow(table, "/srv").empty());
     EXPECT_TRUE(MountTable::pointsAtOrBelow("", "/home/kiosk").empty());
+    // This process's own table names the root file system.
+    const std::vector<std::string> own =
+        MountTable::pointsAtOrBelow(MountTable::ofThisProcess(), "/");
+    ASSERT_FALSE(own.empty());
+    EXPECT_EQ(own.back(), "/");
 }
 
 // A process table of the test's own: process id -> its threads' status texts.
