@@ -2,7 +2,7 @@
 
 #include "about/frmAbout.h"
 #include "admin/frmAdmin.h"
-#include "core/rules/SessionCountdown.h"
+#include "core/rules/Session.h"
 #include "core/services/ProgramEnd.h"
 #include "core/services/Services.h"
 #include "core/services/SessionHandover.h"
@@ -63,11 +63,21 @@ frmLogon &ProgramFlow::logon()
     });
 }
 
+frmActive &ProgramFlow::session(const SessionGrant &grant)
+{
+    if (!m_session) {
+        m_session = new frmActive(m_services, grant);
+        connect(m_session.data(), &frmActive::ended, this, &ProgramFlow::endProgram);
+        m_session->Form_Load();
+    }
+    return *m_session;
+}
+
 frmActive &ProgramFlow::session()
 {
-    return open(m_session, [this](frmActive *w) {
-        connect(w, &frmActive::ended, this, &ProgramFlow::endProgram);
-    });
+    if (!m_session)
+        throw std::logic_error("no session window is open");
+    return *m_session;
 }
 
 frmAdmin &ProgramFlow::admin()
@@ -85,17 +95,16 @@ frmAbout &ProgramFlow::about()
     });
 }
 
-void ProgramFlow::loggedOn(bool administrator)
+void ProgramFlow::loggedOn(const SessionGrant &grant)
 {
-    if (administrator) {
+    if (grant.administrator) {
         admin().Show();
         return;
     }
-    frmActive &window = session();
-    window.Show();
-    // Only a session that started (its window shows) is handed over.
-    if (m_services.handover && m_session && window.isVisible())
-        m_services.handover->sessionStarted(window.countdown().minutes());
+    session(grant).Show();
+    // The launcher counts the same minutes from here on.
+    if (m_services.handover)
+        m_services.handover->sessionStarted(grant.minutes);
 }
 
 void ProgramFlow::adminLoggedOff()

@@ -8,6 +8,7 @@ class frmActive;
 class frmAdmin;
 class frmLogon;
 struct Services;
+struct SessionGrant;
 
 // Owns the program's four windows and the way from one to the next: the logon window hands over
 // to a session or the administrator's window, the administrator's logoff brings the logon window
@@ -22,6 +23,10 @@ public:
     ~ProgramFlow() override;
 
     frmLogon &logon();
+    // The window of the session this grant opens (loaded, not shown yet); the one open when
+    // there already is one.
+    frmActive &session(const SessionGrant &grant);
+    // The session window that is open; throws std::logic_error when there is none.
     frmActive &session();
     frmAdmin &admin();
     frmAbout &about();
@@ -36,7 +41,7 @@ private:
     template<typename Window, typename Connect>
     Window &open(QPointer<Window> &window, Connect connectOutcomes);
 
-    void loggedOn(bool administrator);
+    void loggedOn(const SessionGrant &grant);
     void adminLoggedOff();
     void adminExit();
     void aboutClosed();

@@ -47,26 +47,20 @@ std::unique_ptr<PowerBackend> makePowerBackend()
 #endif
 }
 
-// The kiosk launcher, where the program has one; set once before the session's deadline can run.
-SessionHandover *deadlineHandover = nullptr;
+// The session end's last resort, set once before the session's deadline can run: the same
+// hand-over as the session's own end, with a power backend of its own, since the window thread
+// that holds the session's may be the one held up.
+SessionEnd overdueEnd;
 
 // A session past its last minute that its window has not ended (its thread held up by the X
 // server or by another client of it): the store has held 0 minutes for today since the logon, so
-// the program has the launcher end the kiosk account's programs, asks for the session end's power
-// action and ends here, touching nothing of the display.
+// the program hands the session over as its end would (the launcher ends the kiosk account's
+// programs, the power action is asked for) and ends here, touching nothing of the display.
 [[noreturn]] void endOverdueSession(bool restart)
 {
     std::fprintf(stderr, "TimoraDesk: the session's time is up and its window did not end it; "
                          "the program ends the session\n");
-    if (deadlineHandover)
-        deadlineHandover->sessionEnded();
-    const std::unique_ptr<PowerBackend> power = makePowerBackend();
-    if (!(restart ? power->reboot() : power->powerOff())) {
-        std::fprintf(stderr, "TimoraDesk: the %s failed: %s\n", restart ? "restart" : "shut-down",
-                     qPrintable(power->errorText()));
-        if (deadlineHandover)
-            deadlineHandover->powerActionFailed();
-    }
+    overdueEnd.handOver(restart);
     std::fflush(nullptr);
     std::_Exit(0);
 }
@@ -116,10 +110,18 @@ int main(int argc, char *argv[])
     // alone can read the accounts. System Information is then unavailable.
     const std::unique_ptr<LauncherSocket> launcher = LauncherSocket::fromEnvironment();
     s.handover = launcher.get();
-    deadlineHandover = launcher.get();
     s.registry = launcher ? nullptr : &registry;
     s.termination = &termination;
     s.deadline = &deadline;
+    overdueEnd = s.sessionEnd(nullptr);
+    overdueEnd.powerAction = [](bool restart) {
+        const std::unique_ptr<PowerBackend> power = makePowerBackend();
+        if (restart ? power->reboot() : power->powerOff())
+            return true;
+        std::fprintf(stderr, "TimoraDesk: the %s failed: %s\n", restart ? "restart" : "shut-down",
+                     qPrintable(power->errorText()));
+        return false;
+    };
     X11WindowSystem windowSystem;
     s.windowSystem = &windowSystem;
     s.makeDisabler = []() -> std::unique_ptr<Disabler> {

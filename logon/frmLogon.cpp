@@ -120,10 +120,9 @@ void frmLogon::cmdLogOn_Click()
     txtUser->setText(user.toUpper());
     txtPassword->setText(password.toUpper());
 
-    const AccountTable::LogOn logOn =
-        m_services.accounts->logOn(user, password, m_services.today->text());
+    const Logon logOn = m_services.accounts->logOn(user, password, m_services.today->text());
     switch (logOn.outcome) {
-    case AccountTable::LogOn::Invalid:
+    case Logon::Invalid:
         // The wait runs from the refusal on, while the box is open too.
         holdInputAfterRefusal();
         m_services.messages->show(logOn.refusal);
@@ -131,13 +130,13 @@ void frmLogon::cmdLogOn_Click()
         if (txtUser->isEnabled())
             txtUser->setFocus();
         return;
-    case AccountTable::LogOn::StoreRefused:
-    case AccountTable::LogOn::Disabled:
-    case AccountTable::LogOn::NoTimeLeft:
-    case AccountTable::LogOn::CannotSave:
+    case Logon::StoreRefused:
+    case Logon::Disabled:
+    case Logon::NoTimeLeft:
+    case Logon::CannotSave:
         refuse(logOn.refusal);
         return;
-    case AccountTable::LogOn::LoggedOn:
+    case Logon::LoggedOn:
         break;
     }
 
@@ -150,7 +149,7 @@ void frmLogon::cmdLogOn_Click()
     txtUser->clear();
     txtPassword->clear();
 
-    emit loggedOn(logOn.administrator);
+    emit loggedOn(logOn.grant);
 }
 
 void frmLogon::mnuAbout_Click()
@@ -277,5 +276,4 @@ void frmLogon::bringBack()
     setVisible(true);
     Timer1->start();
     setWindowState(Qt::WindowNoState);
-    m_services.accounts->logOff();
 }

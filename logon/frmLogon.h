@@ -9,6 +9,7 @@
 class Disabler;
 class ForegroundGuard;
 struct Services;
+struct SessionGrant;
 
 // The start-up window "System Logon": the only way into the machine.
 class frmLogon : public QWidget, public frmLogonUi
@@ -29,16 +30,15 @@ public:
     void cmdExit_Click();
     void Timer1_Timer();
 
-    // Makes the window wait for a logon again: visible, guard running, normal state, nobody
-    // logged on.
+    // Makes the window wait for a logon again: visible, guard running, normal state.
     void bringBack();
 
     // The controls are in frmLogonUi; this comes from the services.
     std::unique_ptr<Disabler> Disable1;
 
 signals:
-    // An account logged on; the window has put itself away.
-    void loggedOn(bool administrator);
+    // An account logged on with this grant; the window has put itself away.
+    void loggedOn(const SessionGrant &grant);
     void aboutWanted();
     // The window has closed and the shut-down was asked for: the program ends.
     void unloaded();

@@ -4,6 +4,7 @@
 #include "core/rules/AccountConstants.h"
 #include "core/rules/AccountFields.h"
 #include "core/rules/AppError.h"
+#include "core/rules/LogonRule.h"
 #include "core/rules/StoredDate.h"
 
 #include <QDir>
@@ -508,47 +509,69 @@ AccountStore::Table PostgresAccountStore::load()
     return table;
 }
 
-AccountStore::LogOn PostgresAccountStore::logOn(const QString &user, const QString &password,
-                                                const QString &today)
+Logon PostgresAccountStore::logOn(const QString &user, const QString &password,
+                                  const QString &today)
 {
-    LogOn result;
+    Logon result;
     if (!refusal().isEmpty()) {
-        result.outcome = LogOn::StoreRefused;
+        result.outcome = Logon::StoreRefused;
         return result;
     }
     deliverJournal();
+    Table table;
     transaction([&] {
         lockVersion();
-        result.table = readTable();
-        static_cast<LogonRule::Result &>(result) =
-            LogonRule::apply(result.table.accounts, user, password, today);
-        if (result.outcome != LogOn::LoggedOn)
+        table = readTable();
+        result = LogonRule::apply(table.accounts, user, password, today);
+        if (result.outcome != Logon::LoggedOn)
             return false;
-        result.session = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        result.key = result.table.keys.at(result.slot - 1);
+        const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        qint64 key = table.keys.at(result.slot - 1);
         const AccountSlot &s = result.stored;
-        if (result.key == 0) {
+        if (key == 0) {
             // The first-run administrator: the table becomes that one account, as the settings
             // file does at its first save.
             exec("DELETE FROM accounts");
-            const Result r =
-                exec("INSERT INTO accounts (slot, userid, pswd, mins, date, lft, "
-                     "session) VALUES (1, $1, $2, $3, $4, $5, $6) RETURNING id",
-                     {text(s.userId), text(s.password), number(s.minsPerDay),
-                      dateParameter(s.lastDate), number(s.minsLeft), text(result.session)});
-            result.key = QByteArray(m_pq->getvalue(r.get(), 0, 0)).toLongLong();
-            result.table.keys[0] = result.key;
+            const Result r = exec("INSERT INTO accounts (slot, userid, pswd, mins, date, lft, "
+                                  "session) VALUES (1, $1, $2, $3, $4, $5, $6) RETURNING id",
+                                  {text(s.userId), text(s.password), number(s.minsPerDay),
+                                   dateParameter(s.lastDate), number(s.minsLeft), text(token)});
+            key = QByteArray(m_pq->getvalue(r.get(), 0, 0)).toLongLong();
+            table.keys[0] = key;
         } else {
             exec("UPDATE accounts SET date = $1, lft = $2, session = $3 WHERE id = $4",
-                 {dateParameter(s.lastDate), number(s.minsLeft), text(result.session),
-                  number(result.key)});
+                 {dateParameter(s.lastDate), number(s.minsLeft), text(token), number(key)});
         }
-        result.table.accounts[result.slot - 1] = s;
-        result.table.version = bumpVersion();
+        result.grant.key = key;
+        result.grant.token = token;
+        table.accounts[result.slot - 1] = s;
+        table.version = bumpVersion();
         return true;
     });
-    m_table = result.table;
+    m_table = table;
     return result;
+}
+
+QString PostgresAccountStore::openSession(qint64 key, const QString &today)
+{
+    deliverJournal();
+    const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QByteArray day = dateParameter(today);
+    transaction([&] {
+        lockVersion();
+        const Result r =
+            exec("UPDATE accounts SET date = $1, lft = '0', session = $2 WHERE id = $3",
+                 {day, text(token), number(key)});
+        if (QByteArray(m_pq->cmdTuples(r.get())).toInt() == 0)
+            throw AppError(AppError::SubscriptOutOfRange);
+        bumpVersion();
+        return true;
+    });
+    if (const qsizetype index = m_table.keys.indexOf(key); index >= 0) {
+        m_table.accounts[index].lastDate = today;
+        m_table.accounts[index].minsLeft = 0;
+    }
+    return token;
 }
 
 bool PostgresAccountStore::storeEnd(const RoomJournal::Entry &entry)

@@ -6,7 +6,6 @@
 #include "core/services/ClockChangeSource.h"
 #include "core/services/Disabler.h"
 #include "core/services/MessageBoxes.h"
-#include "core/services/ProgramStarter.h"
 #include "core/services/Services.h"
 #include "core/services/TerminationWatch.h"
 #include "core/services/Today.h"
@@ -14,7 +13,6 @@
 #include "core/widgets/ProgressBar.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,8 +20,6 @@
 #include <QTimer>
 
 namespace {
-
-constexpr int MinuteMs = 60000;
 
 const QString TrayTipPrefix = QStringLiteral("Minutes Remaining:");
 const QString WarningText = QStringLiteral("Warning, 5 minutes remaining");
@@ -33,14 +29,25 @@ const QString NoPasswordText = QStringLiteral("Error: You did not specify a new 
 
 } // namespace
 
-frmActive::frmActive(const Services &services)
+frmActive::frmActive(const Services &services, const SessionGrant &grant)
     : Disable1(services.disabler()), m_services(services),
-      m_countdown(*services.accounts, services.deadline, sessionEnd())
+      m_session(new Session(*services.accounts, grant, sessionEnd(), services.deadline, this))
 {
     setupUi(this);
 
-    Timer1->setInterval(MinuteMs);
-    connect(Timer1, &QTimer::timeout, this, &frmActive::Timer1_Timer);
+    // The session keeps its own clock; the window only shows what each minute brings.
+    Timer1 = m_session->minuteTimer();
+    connect(m_session, &Session::counted, this, [this](qint32 minutes) {
+        txtTime->setText(QString::number(minutes));
+        refreshDisplay();
+    });
+    connect(m_session, &Session::warning, this, [this] {
+        m_services.messages->showWithoutWaiting(WarningText, MessageBoxes::Modality::System);
+    });
+    connect(m_session, &Session::penalised, this, [this] {
+        m_services.messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
+    });
+    connect(m_session, &Session::handedOver, this, &frmActive::ended);
 
     tray1 = m_services.trayIcon(this);
     if (tray1) {
@@ -63,8 +70,7 @@ frmActive::frmActive(const Services &services)
     connect(cmdSavePsw, &QPushButton::clicked, this, &frmActive::cmdSavePsw_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmActive::cmdCancel_Click);
     // The deadline asks for the same power action as the session end would.
-    connect(optReStart, &QRadioButton::toggled, this,
-            [this](bool restart) { m_countdown.setRestart(restart); });
+    connect(optReStart, &QRadioButton::toggled, m_session, &Session::setRestart);
 }
 
 frmActive::~frmActive()
@@ -75,39 +81,30 @@ frmActive::~frmActive()
 
 void frmActive::Show()
 {
-    // A window whose load failed has already asked for the program's end.
+    // Shown once its session runs.
     if (m_loaded)
         show();
 }
 
 void frmActive::Form_Load()
 {
-    try {
-        const AccountTable &table = *m_services.accounts;
-        txtUser->setText(table.loggedOnSlot().userId);
-        Timer1->start();
-        txtTime->setText(QString::number(table.grantedMinutes()));
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        m_loaded = true;
-        // From here on the store keeps 0 minutes left for this account whatever is saved; only
-        // the session end stores the remainder, also when the program is told to end. Should
-        // this thread be held up past the last minute, the deadline still ends the session.
-        m_countdown.start(table.grantedMinutes(), optReStart->isChecked());
-        if (m_services.termination)
-            m_services.termination->add(this, [this] { endBySignal(); });
-    } catch (const AppError &error) {
-        Timer1->stop();
-        m_services.messages->show(error.text());
-        m_services.starter->start(QCoreApplication::applicationFilePath());
-        emit ended();
-        return;
-    }
+    txtUser->setText(m_session->grant().userId);
+    txtTime->setText(QString::number(m_session->minutes()));
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    m_loaded = true;
+    // The store has kept 0 minutes left for this account since the logon, whatever is saved;
+    // only the session's end stores the remainder, also when the program is told to end. Should
+    // this thread be held up past the last minute, the deadline still ends the session.
+    m_session->start(optReStart->isChecked());
+    if (m_services.termination)
+        m_services.termination->add(this, [this] { m_session->endBySignal(); });
 }
 
 SessionEnd frmActive::sessionEnd()
 {
     // The session's end reports a remainder it could not store, and goes on.
     SessionEnd end = m_services.sessionEnd(Disable1.get());
+    // Made before the window's controls: nothing here may touch them until the session ends.
     end.storeFailed = [this](const AppError &error) {
         reportError(error);
     };
@@ -116,36 +113,21 @@ SessionEnd frmActive::sessionEnd()
 
 void frmActive::refreshDisplay()
 {
-    const qint32 minutes = m_countdown.minutes();
+    const qint32 minutes = m_session->minutes();
     if (tray1)
         tray1->setTrayTip(TrayTipPrefix + QString::number(minutes));
-    pb1->setPercent(RemainingShare::percent(minutes, m_services.accounts->loggedOnAllowance()));
+    pb1->setPercent(RemainingShare::percent(minutes, m_session->grant().minsPerDay));
 }
 
 void frmActive::Timer1_Timer()
 {
-    Timer1->stop();
-    const SessionCountdown::Tick tick = m_countdown.tick();
-    txtTime->setText(QString::number(m_countdown.minutes()));
-    refreshDisplay();
-    // The countdown goes on behind the box: the session ends at zero whether it is closed or not.
-    if (tick == SessionCountdown::Tick::Warn)
-        m_services.messages->showWithoutWaiting(WarningText, MessageBoxes::Modality::System);
-    if (tick != SessionCountdown::Tick::End) {
-        Timer1->start();
-        return;
-    }
-    cmdLogoff_Click();
+    m_session->tick();
 }
 
 void frmActive::SysInfo1_TimeChanged()
 {
     // One penalty per session: a further change while the box is open adds nothing.
-    if (!m_countdown.clockChanged())
-        return;
-    // The box does not hold the session back: the day's time is gone and the session ends now.
-    m_services.messages->showWithoutWaiting(PenaltyText, MessageBoxes::Modality::System);
-    cmdLogoff_Click();
+    m_session->clockChanged();
 }
 
 void frmActive::reportError(const AppError &error)
@@ -153,21 +135,11 @@ void frmActive::reportError(const AppError &error)
     m_services.messages->showWithoutWaiting(error.errorText());
 }
 
-void frmActive::endBySignal()
-{
-    // The machine is already going down or the session is being closed: the remainder is
-    // stored and nothing more is asked for.
-    if (m_countdown.endBySignal(m_services.today->text()))
-        Timer1->stop();
-}
-
 void frmActive::cmdLogoff_Click()
 {
     // The session ends once, even when a second way out was already under way (a clock change
     // while the warning box is open): stored, the launcher told, the power action asked for.
-    Timer1->stop();
-    if (m_countdown.endSession(m_services.today->text(), optReStart->isChecked()))
-        emit ended();
+    m_session->end();
 }
 
 void frmActive::Form_Unload()
@@ -239,7 +211,7 @@ void frmActive::cmdSavePsw_Click()
     }
     try {
         // Only the password: the minutes left stay 0 in the store until the session end.
-        m_services.accounts->changePassword(txtNewpsw->text());
+        m_services.accounts->changePassword(m_session->grant(), txtNewpsw->text());
     } catch (const AppError &error) {
         reportError(error);
     }

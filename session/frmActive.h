@@ -2,13 +2,14 @@
 
 #include "frmActiveUi.h"
 
-#include "core/rules/SessionCountdown.h"
+#include "core/rules/Session.h"
 
 #include <QWidget>
 #include <memory>
 
 class AppError;
 class ClockChangeSource;
+class QTimer;
 class Disabler;
 class TrayIcon;
 struct Services;
@@ -20,13 +21,14 @@ class frmActive : public QWidget, public frmActiveUi
 {
     Q_OBJECT
 public:
-    explicit frmActive(const Services &services);
+    // The window of the session this logon granted.
+    frmActive(const Services &services, const SessionGrant &grant);
     ~frmActive() override;
 
     // Shows the window, modeless, once it has loaded.
     void Show();
     // The session this window shows.
-    const SessionCountdown &countdown() const { return m_countdown; }
+    const Session &session() const { return *m_session; }
 
     // Handlers, named after their controls and events.
     void Form_Load();
@@ -41,13 +43,15 @@ public:
     void cmdSavePsw_Click();
     void cmdCancel_Click();
 
-    // The controls are in frmActiveUi; these come from the services.
+    // The controls are in frmActiveUi; the countdown's clock is the session's, and these come
+    // from the services.
+    QTimer *Timer1 = nullptr;
     TrayIcon *tray1 = nullptr;
     ClockChangeSource *SysInfo1 = nullptr;
     std::unique_ptr<Disabler> Disable1;
 
 signals:
-    // The session is over (or could not start): the program ends.
+    // The session is over: the program ends.
     void ended();
 
 protected:
@@ -60,14 +64,11 @@ private:
     void refreshDisplay();
     // Shows "Error <number> <description>" for a failure the session goes on from.
     void reportError(const AppError &error);
-    // The session end when the program is told to end: the remainder is stored, no restart or
-    // shut-down is asked for.
-    void endBySignal();
     // What the session's end asks of the world outside, made once with the window.
     SessionEnd sessionEnd();
 
     const Services &m_services;
-    SessionCountdown m_countdown;
+    Session *m_session;
     bool m_loaded = false;
     bool m_shownOnce = false;
     // Set while the window puts its own state back after hiding in the tray.

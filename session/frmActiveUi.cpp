@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <initializer_list>
 #include <iterator>
 
@@ -130,8 +129,4 @@ void frmActiveUi::setupUi(QWidget *window)
                                  cmdLogOff,  cmdCancel, cmdMinimize, optReStart, optShutDown};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
-
-    // The countdown's clock; the window sets its pace and starts it.
-    Timer1 = new QTimer(window);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
 }

@@ -8,7 +8,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 class QWidget;
 
 // The controls of the session window and their layout, apart from its behaviour.
@@ -33,5 +32,4 @@ public:
     ProgressBar *pb1 = nullptr;
     QRadioButton *optReStart = nullptr;
     QRadioButton *optShutDown = nullptr;
-    QTimer *Timer1 = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include "core/rules/AccountSlot.h"
 #include "core/rules/AppError.h"
-#include "core/rules/LogonRule.h"
+#include "core/rules/Logon.h"
 
 #include <QList>
 #include <QString>
@@ -25,16 +25,6 @@ public:
         qint64 version = 0;
     };
 
-    struct LogOn : LogonRule::Result
-    {
-        qint64 key = 0;
-        // The session's token: its end is stored only while the row still carries it, so a
-        // remainder is never stored twice or over a later logon.
-        QString session;
-        // The table right after the logon.
-        Table table;
-    };
-
     virtual ~AccountStore() = default;
 
     // Empty when the store may be used; otherwise why it must not be.
@@ -49,13 +39,19 @@ public:
     virtual Table table() const = 0;
     // Finds the account by LogonRule on the rows as stored and, when the logon stands, stores the
     // new day with 0 minutes left, in one step: of two computers logging on to one account at
-    // once, one gets the session. StoreRefused for a store that must not be used; CannotSave when
-    // the 0 cannot be stored for an ordinary account (the administrator logs on, with
-    // saveError). Throws when the rows cannot be read at all.
-    virtual LogOn logOn(const QString &user, const QString &password, const QString &today) = 0;
-    // Stores the remainder in the row of key while it still carries the session's token (an
-    // empty token: a session played without a logon, stored as it is). An account deleted or
-    // renamed since is left alone. Throws when the remainder was not stored.
+    // once, one gets the session. The grant then carries the row's key and the session's token:
+    // its end is stored only while the row still carries the token, so a remainder is never
+    // stored twice or over a later logon. StoreRefused for a store that must not be used;
+    // CannotSave when the 0 cannot be stored for an ordinary account (the administrator logs on,
+    // with saveError). Throws when the rows cannot be read at all. table() is the table right
+    // after the logon.
+    virtual Logon logOn(const QString &user, const QString &password, const QString &today) = 0;
+    // A session of the row of key opened without a logon (tools and tests play one): today's
+    // date and 0 minutes left are stored as a logon stores them, and the session's token is
+    // returned. Throws when no row has key or the row cannot be written.
+    virtual QString openSession(qint64 key, const QString &today) = 0;
+    // Stores the remainder in the row of key while it still carries the session's token. An
+    // account deleted or renamed since is left alone. Throws when the remainder was not stored.
     virtual void endSession(qint64 key, const QString &session, qint32 minutesLeft,
                             const QString &today) = 0;
     // Stores the password in the row of key only.

@@ -22,19 +22,9 @@ void AccountTable::reset()
 {
     m_accounts = {};
     m_count = 0;
-    m_loggedOn = 0;
-    m_grantedMinutes = 0;
-    m_sessionRunning = false;
     m_storeRefused.clear();
     m_keys = {};
     m_version = 0;
-    m_sessionToken.clear();
-}
-
-void AccountTable::setSession(int slot, qint32 minutes)
-{
-    m_loggedOn = slot;
-    m_grantedMinutes = minutes;
 }
 
 AccountSlot &AccountTable::slot(int n)
@@ -92,6 +82,15 @@ qint64 AccountTable::keyOf(int n) const
     return n >= 1 && n <= MaxAccounts ? m_keys[n] : 0;
 }
 
+int AccountTable::slotOf(qint64 key) const
+{
+    for (int n = 1; n <= m_count; ++n) {
+        if (m_keys[n] == key && key != 0)
+            return n;
+    }
+    return 0;
+}
+
 void AccountTable::LoadAccounts()
 {
     Q_ASSERT(m_store);
@@ -117,119 +116,122 @@ void AccountTable::SaveAccounts()
     // The table of a refused store is empty: saving it would wipe the accounts.
     if (!m_storeRefused.isEmpty())
         throw AppError(AppError::PathFileAccessError, m_storeRefused);
-    QList<AccountSlot> rows = accounts();
-    if (m_sessionRunning && m_loggedOn >= 1 && m_loggedOn <= m_count)
-        rows[m_loggedOn - 1].minsLeft = 0;
     // A store that fails keeps what it held, and so does the table.
-    const std::optional<AccountStore::Table> stored = m_store->replaceIfUnchanged(rows, m_version);
+    const std::optional<AccountStore::Table> stored =
+        m_store->replaceIfUnchanged(accounts(), m_version);
     if (!stored)
         throw AppError(AppError::PathFileAccessError, ChangedElsewhereText);
-    const bool inSession = m_sessionRunning && m_loggedOn >= 1 && m_loggedOn <= m_count;
-    const qint32 left = inSession ? m_accounts[m_loggedOn].minsLeft : 0;
     take(*stored);
-    // The session's own count stays in the table until its end stores it.
-    if (inSession && m_loggedOn <= m_count)
-        m_accounts[m_loggedOn].minsLeft = left;
 }
 
-AccountTable::LogOn AccountTable::logOn(const QString &typedUser, const QString &typedPassword,
-                                        const QString &today)
+Logon AccountTable::logOn(const QString &typedUser, const QString &typedPassword,
+                          const QString &today)
 {
     Q_ASSERT(m_store);
     // User ids and passwords are kept upper-cased: they are typed in any case.
     const QString user = typedUser.toUpper();
     const QString password = typedPassword.toUpper();
-    LogOn result;
-    AccountStore::LogOn stored;
+    Logon result;
     try {
-        stored = m_store->logOn(user, password, today);
+        result = m_store->logOn(user, password, today);
     } catch (const AppError &) {
         // The store has said why on standard error; nothing has changed.
-        result.outcome = LogOn::StoreRefused;
+        result = Logon();
+        result.outcome = Logon::StoreRefused;
         result.refusal = ServerAwayText;
         return result;
     }
-    static_cast<LogonRule::Result &>(result) = stored;
-    if (stored.outcome == LogOn::StoreRefused) {
+    if (result.outcome == Logon::StoreRefused) {
         m_storeRefused = m_store->refusal();
         m_count = 0;
         result.refusal = StoreRefusedText;
         return result;
     }
     m_storeRefused.clear();
-    take(stored.table);
-    if (stored.outcome == LogOn::Invalid || stored.slot < 1 || stored.slot > m_count) {
-        result.outcome = LogOn::Invalid;
-        result.administrator = false;
+    take(m_store->table());
+    // A slot the table does not hold is no account.
+    if (result.slot < 1 || result.slot > m_count)
+        result = Logon();
+    switch (result.outcome) {
+    case Logon::LoggedOn:
+    case Logon::StoreRefused:
+        break;
+    case Logon::Invalid:
         result.refusal = InvalidText;
-        return result;
-    }
-    // A disabled account or one without time left is the slot logged on, with nothing granted.
-    m_loggedOn = stored.outcome == LogOn::CannotSave ? 0 : stored.slot;
-    if (stored.outcome == LogOn::Disabled)
+        break;
+    case Logon::Disabled:
         result.refusal = DisabledText;
-    else if (stored.outcome == LogOn::NoTimeLeft)
+        break;
+    case Logon::NoTimeLeft:
         result.refusal = NoTimeLeftText;
-    else if (stored.outcome == LogOn::CannotSave)
+        break;
+    case Logon::CannotSave:
         result.refusal = CannotSaveText;
-    if (stored.outcome != LogOn::LoggedOn)
-        return result;
-    m_grantedMinutes = stored.sessionMinutes;
-    m_sessionToken = stored.session;
+        break;
+    }
     return result;
 }
 
-const AccountSlot &AccountTable::loggedOnSlot() const
+SessionGrant AccountTable::openSession(int n, qint32 minutes, const QString &today)
 {
-    return account(m_loggedOn);
+    Q_ASSERT(m_store);
+    if (n < 1 || n > m_count)
+        throw AppError(AppError::SubscriptOutOfRange);
+    AccountSlot &opened = slot(n);
+    SessionGrant grant;
+    grant.key = keyOf(n);
+    const bool current = m_store->table().version == m_version;
+    grant.token = m_store->openSession(grant.key, today);
+    followOwnWrite(current);
+    grant.userId = opened.userId;
+    grant.minutes = minutes;
+    grant.minsPerDay = opened.minsPerDay;
+    grant.administrator = opened.userId == AdminId;
+    opened.lastDate = today;
+    opened.minsLeft = 0;
+    return grant;
 }
 
-qint32 AccountTable::loggedOnAllowance() const
+void AccountTable::endSession(const SessionGrant &session, qint32 minutesLeft, const QString &today)
 {
-    return m_loggedOn >= 1 && m_loggedOn <= MaxAccounts ? m_accounts[m_loggedOn].minsPerDay : 0;
-}
-
-void AccountTable::endSession(qint32 minutesLeft, const QString &today)
-{
-    m_sessionRunning = false;
-    AccountSlot &ended = slot(m_loggedOn);
-    if (m_sessionToken.isEmpty()) {
-        // A session that no logon through the store started (tools and tests play one on a
-        // table set by hand): the table is stored as it stands, with the remainder. When that
-        // fails the table keeps what it held, so that no later save hands the remainder back.
-        const AccountSlot before = ended;
-        ended.minsLeft = minutesLeft;
-        ended.lastDate = today;
-        try {
-            SaveAccounts();
-        } catch (const AppError &error) {
-            ended = before;
-            throw AppError(error.number(), error.description() + RestForfeitedText);
-        }
-        return;
-    }
+    Q_ASSERT(m_store);
+    const int n = slotOf(session.key);
+    const bool current = m_store->table().version == m_version;
     try {
-        m_store->endSession(keyOf(m_loggedOn), m_sessionToken, minutesLeft, today);
+        m_store->endSession(session.key, session.token, minutesLeft, today);
     } catch (const AppError &) {
         // The slot shows what the store kept of it.
         const AccountStore::Table kept = m_store->table();
-        const qsizetype index = kept.keys.indexOf(keyOf(m_loggedOn));
-        if (index >= 0)
-            ended = kept.accounts.at(index);
+        const qsizetype index = kept.keys.indexOf(session.key);
+        if (n != 0 && index >= 0)
+            m_accounts[n] = kept.accounts.at(index);
         throw;
     }
-    ended.minsLeft = minutesLeft;
-    ended.lastDate = today;
+    if (n != 0) {
+        m_accounts[n].minsLeft = minutesLeft;
+        m_accounts[n].lastDate = today;
+    }
+    followOwnWrite(current);
 }
 
-void AccountTable::changePassword(const QString &newPassword)
+void AccountTable::changePassword(const SessionGrant &session, const QString &newPassword)
 {
-    slot(m_loggedOn).password = newPassword.toUpper();
-    // A session that no logon started stores the table as it stands, as its end does.
-    if (m_sessionToken.isEmpty())
-        SaveAccounts();
-    else
-        m_store->changePassword(keyOf(m_loggedOn), newPassword.toUpper());
+    Q_ASSERT(m_store);
+    // The table shows the new password even when the store fails: a settings file keeps it too,
+    // to be written by the next save.
+    if (const int n = slotOf(session.key); n != 0)
+        m_accounts[n].password = newPassword.toUpper();
+    const bool current = m_store->table().version == m_version;
+    m_store->changePassword(session.key, newPassword.toUpper());
+    followOwnWrite(current);
+}
+
+void AccountTable::followOwnWrite(bool current)
+{
+    // A row this table wrote itself is no change made elsewhere: a table that was current stays
+    // current, one that was not stays behind.
+    if (current)
+        m_version = m_store->table().version;
 }
 
 bool AccountTable::GridRow::isEmpty() const

@@ -5,7 +5,8 @@
 #include "core/rules/AccountStore.h"
 #include "core/rules/AppError.h"
 
-#include "core/rules/LogonRule.h"
+#include "core/rules/Logon.h"
+#include "core/rules/SessionGrant.h"
 
 #include <QList>
 #include <QtGlobal>
@@ -53,10 +54,11 @@ public:
     // is not read at all: the table stays empty (no first-run administrator either) and
     // storeRefused() tells why.
     void LoadAccounts();
-    // The store becomes the table; during a session the account logged on is stored with 0
-    // minutes left. Throws AppError on failure, and when the table could not be loaded from the
-    // store. The table is replaced only if nobody else (another computer of a room) changed it
-    // since it was read; otherwise AppError says so (ChangedElsewhereText).
+    // The store becomes the table. Throws AppError on failure, and when the table could not be
+    // loaded from the store. The table is replaced only if nobody else (another computer of a
+    // room) changed it since it was read; otherwise AppError says so (ChangedElsewhereText). An
+    // account in a session shows what the store holds for it (0 minutes left since its logon),
+    // so a save during a session gives no time back.
     void SaveAccounts();
     // Reads the table again from the store; a settings file is only ever changed by this
     // program, so there the table stays what it is.
@@ -74,45 +76,25 @@ public:
     // the store holds (AccountStore::keep); no session is logged on.
     void setAccounts(const QList<AccountSlot> &accounts);
 
-    // The outcome of a logon attempt: the logon rule's, as the store applied it, with the box to
-    // show for a refusal. The administrator's logon stands when the store could not be written
-    // (saveError, to be reported); any other account is refused then (CannotSave) and nothing
-    // changes.
-    struct LogOn : LogonRule::Result
-    {
-        // The box to show for a refusal; empty when logged on.
-        QString refusal;
-    };
     // The store finds the account whose user id and password match, as typed but upper-cased,
-    // applies the day rule with today's date text and, when the logon stands,
-    // stores the new day with 0 minutes left (LogonRule). A session starts only once the store
-    // holds that 0: when it cannot be written, an ordinary account is refused and the table
-    // stays as it was. A store that was refused is looked at again first; a server that cannot
-    // be reached refuses every logon.
-    LogOn logOn(const QString &typedUser, const QString &typedPassword, const QString &today);
-
-    // The slot of the account logged on, 0 for none.
-    int loggedOnIndex() const { return m_loggedOn; }
-    // The logged-on slot; throws AppError (subscript out of range) when none is valid.
-    const AccountSlot &loggedOnSlot() const;
-    // The logged-on account's minutes per day; 0 when none is logged on.
-    qint32 loggedOnAllowance() const;
-    // The logon window waits again: nobody is logged on.
-    void logOff() { m_loggedOn = 0; }
-
-    // The minutes the last logon granted to its session; -1 counts without limit.
-    qint32 grantedMinutes() const { return m_grantedMinutes; }
-    // A session of the logged-on account runs: until it ends, every save stores 0 minutes left
-    // for that account, so that a program killed during a session gives no time back.
-    void setSessionRunning(bool running) { m_sessionRunning = running; }
-    bool sessionRunning() const { return m_sessionRunning; }
-    // Stores minutesLeft and today's date text for the logged-on account; a session that no logon
-    // started (setSession) stores the whole table. Throws AppError; the slot then shows what the
-    // store holds for it (a settings file: what the logon stored, nothing left today).
-    void endSession(qint32 minutesLeft, const QString &today);
-    // The logged-on account's password becomes newPassword, upper-cased, and is stored; the
+    // applies the day rule with today's date text and, when the logon stands, stores the new day
+    // with 0 minutes left (LogonRule): the grant then says what the session is given. A session
+    // starts only once the store holds that 0: when it cannot be written, an ordinary account is
+    // refused (CannotSave) and the table stays as it was; the administrator's logon stands, with
+    // saveError to report. A store that was refused is looked at again first; a server that
+    // cannot be reached refuses every logon. A refusal carries the box to show.
+    Logon logOn(const QString &typedUser, const QString &typedPassword, const QString &today);
+    // A session of slot opened without a logon (tools and tests play one), through the store as
+    // a logon's: today's date and 0 minutes left are stored, and the grant has these minutes.
+    // Throws AppError (subscript out of range for a slot that holds no account).
+    SessionGrant openSession(int slot, qint32 minutes, const QString &today);
+    // Stores minutesLeft and today's date text for the session's account, once. Throws AppError;
+    // the account then shows what the store holds for it (a settings file: what the logon
+    // stored, nothing left today).
+    void endSession(const SessionGrant &session, qint32 minutesLeft, const QString &today);
+    // The session's account's password becomes newPassword, upper-cased, and is stored; the
     // minutes left stay as the store has them until the session ends. Throws AppError.
-    void changePassword(const QString &newPassword);
+    void changePassword(const SessionGrant &session, const QString &newPassword);
 
     // One row of the administrator's grid, as typed.
     struct GridRow
@@ -156,8 +138,6 @@ public:
 
     // Back to the empty table of program start (for tests and a fresh run).
     void reset();
-    // For tests and tools that play a session: slot logged on, granted these minutes.
-    void setSession(int slot, qint32 minutes);
 
     static QString key(const char *prefix, int slot) { return AccountConstants::key(prefix, slot); }
 
@@ -167,18 +147,18 @@ private:
     void take(const AccountStore::Table &table);
     // The stored key of slot n, 0 for none.
     qint64 keyOf(int n) const;
+    // The slot whose stored key is key, 0 for none.
+    int slotOf(qint64 key) const;
+    // After a keyed write of this table's (a session, a password): the table's version follows
+    // the store's if it was current before.
+    void followOwnWrite(bool current);
 
     // Slots 1..10 are the accounts; slot 0 is never used.
     std::array<AccountSlot, MaxAccounts + 1> m_accounts{};
     int m_count = 0;
-    int m_loggedOn = 0;
-    qint32 m_grantedMinutes = 0;
-    bool m_sessionRunning = false;
     AccountStore *m_store = nullptr;
     QString m_storeRefused;
-    // The stored key of each slot and the table's version when it was read, and the token of
-    // the session logged on here.
+    // The stored key of each slot and the table's version when it was read.
     std::array<qint64, MaxAccounts + 1> m_keys{};
     qint64 m_version = 0;
-    QString m_sessionToken;
 };

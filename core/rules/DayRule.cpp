@@ -1,21 +1,25 @@
 #include "core/rules/DayRule.h"
 
-DayRule::Result DayRule::apply(const AccountSlot &slot, bool administrator, const QString &today)
+Logon DayRule::apply(const AccountSlot &slot, bool administrator, const QString &today)
 {
-    Result result;
+    Logon result;
+    result.outcome = Logon::LoggedOn;
     result.stored = slot;
+    result.grant.userId = slot.userId;
+    result.grant.minsPerDay = slot.minsPerDay;
+    result.grant.administrator = administrator;
     if (slot.minsPerDay == 0 && !administrator) {
-        result.verdict = Verdict::Disabled;
+        result.outcome = Logon::Disabled;
         return result;
     }
     if (today == slot.lastDate) {
         if (slot.minsLeft == 0) {
-            result.verdict = Verdict::NoTimeLeft;
+            result.outcome = Logon::NoTimeLeft;
             return result;
         }
-        result.sessionMinutes = slot.minsLeft;
+        result.grant.minutes = slot.minsLeft;
     } else {
-        result.sessionMinutes = slot.minsPerDay;
+        result.grant.minutes = slot.minsPerDay;
         result.stored.lastDate = today;
     }
     result.stored.minsLeft = administrator ? -1 : 0;

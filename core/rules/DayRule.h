@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/rules/AccountSlot.h"
+#include "core/rules/Logon.h"
 
 // The day rule of a logon, the same for the local file and for a room's server: an account
 // with no minutes a day is disabled (never the administrator), an account already used today
@@ -10,15 +11,7 @@
 class DayRule
 {
 public:
-    enum class Verdict { Granted, Disabled, NoTimeLeft };
-    struct Result
-    {
-        Verdict verdict = Verdict::Granted;
-        // The minutes of the session that starts; meaningful when granted.
-        qint32 sessionMinutes = 0;
-        // The slot as it is to be stored when granted; the slot as it was otherwise.
-        AccountSlot stored;
-    };
-
-    static Result apply(const AccountSlot &slot, bool administrator, const QString &today);
+    // LoggedOn, Disabled or NoTimeLeft, with the session's minutes and the slot to store when
+    // logged on.
+    static Logon apply(const AccountSlot &slot, bool administrator, const QString &today);
 };

@@ -2,6 +2,7 @@
 
 #include "core/rules/AccountConstants.h"
 #include "core/rules/AccountFields.h"
+#include "core/rules/LogonRule.h"
 
 QList<AccountSlot> FileAccountStore::readSection(const SettingsStore &settings)
 {
@@ -75,41 +76,60 @@ AccountStore::Table FileAccountStore::table() const
     return table;
 }
 
-AccountStore::LogOn FileAccountStore::logOn(const QString &user, const QString &password,
-                                            const QString &today)
+QString FileAccountStore::open(qint64 key, const AccountSlot &opened)
 {
-    LogOn result;
+    AccountSlot &slot = m_accounts[indexOf(key)];
+    const AccountSlot before = slot;
+    slot = opened;
+    try {
+        write();
+    } catch (const AppError &) {
+        slot = before;
+        throw;
+    }
+    const QString token = QString::number(++m_sessionCount);
+    m_sessions.insert(key, token);
+    return token;
+}
+
+Logon FileAccountStore::logOn(const QString &user, const QString &password, const QString &today)
+{
     // A settings file that others could have changed is not used; it is looked at again at
     // every logon, so that the logon works again as soon as the file is mended.
     if (!m_read && !read()) {
-        result.outcome = LogOn::StoreRefused;
-        return result;
+        Logon refused;
+        refused.outcome = Logon::StoreRefused;
+        return refused;
     }
-    static_cast<LogonRule::Result &>(result) = LogonRule::apply(m_accounts, user, password, today);
-    if (result.outcome == LogOn::LoggedOn) {
-        AccountSlot &slot = m_accounts[result.slot - 1];
-        const AccountSlot before = slot;
-        slot = result.stored;
+    Logon result = LogonRule::apply(m_accounts, user, password, today);
+    if (result.outcome == Logon::LoggedOn) {
         try {
-            write();
-            result.key = result.slot;
-            result.session = QString::number(++m_sessionCount);
-            m_sessions.insert(result.key, result.session);
+            result.grant.token = open(result.slot, result.stored);
+            result.grant.key = result.slot;
         } catch (const AppError &error) {
-            if (!LogonRule::unsaved(result, error))
-                slot = before;
+            // The administrator's logon stands on the row as it is to be stored.
+            if (LogonRule::unsaved(result, error))
+                m_accounts[result.slot - 1] = result.stored;
         }
     }
-    result.table = table();
     return result;
+}
+
+QString FileAccountStore::openSession(qint64 key, const QString &today)
+{
+    AccountSlot opened = m_accounts.value(indexOf(key));
+    opened.lastDate = today;
+    opened.minsLeft = 0;
+    return open(key, opened);
 }
 
 void FileAccountStore::endSession(qint64 key, const QString &session, qint32 minutesLeft,
                                   const QString &today)
 {
-    AccountSlot &ended = m_accounts[indexOf(key)];
-    if (!session.isEmpty() && m_sessions.value(key) != session)
+    // Only the session that is open on the row stores its end, once.
+    if (session.isEmpty() || m_sessions.value(key) != session)
         return;
+    AccountSlot &ended = m_accounts[indexOf(key)];
     const AccountSlot atLogon = ended;
     ended.minsLeft = minutesLeft;
     ended.lastDate = today;

@@ -33,7 +33,8 @@ public:
     Table open() override;
     Table load() override { return table(); }
     Table table() const override;
-    LogOn logOn(const QString &user, const QString &password, const QString &today) override;
+    Logon logOn(const QString &user, const QString &password, const QString &today) override;
+    QString openSession(qint64 key, const QString &today) override;
     void endSession(qint64 key, const QString &session, qint32 minutesLeft,
                     const QString &today) override;
     void changePassword(qint64 key, const QString &password) override;
@@ -49,6 +50,9 @@ private:
     // The index of key's slot in the table; throws AppError (subscript out of range) for a key
     // that names no slot.
     qsizetype indexOf(qint64 key) const;
+    // The row of key becomes opened, written; a new token for it is returned. The row is put
+    // back when the write fails, and the failure thrown.
+    QString open(qint64 key, const AccountSlot &opened);
 
     SettingsStore &m_settings;
     QList<AccountSlot> m_accounts;

@@ -2,10 +2,9 @@
 
 #include "core/rules/AccountSlot.h"
 #include "core/rules/AppError.h"
-#include "core/rules/LogonOutcome.h"
+#include "core/rules/Logon.h"
 
 #include <QList>
-#include <optional>
 
 // The logon on a table of accounts: the first slot whose user id and password are exactly the
 // ones given (already upper-cased) is the account, the day rule decides, and a logon that stands
@@ -13,25 +12,11 @@
 class LogonRule
 {
 public:
-    struct Result : LogonOutcome
-    {
-        Outcome outcome = Invalid;
-        // The matching slot, from 1; 0 when none matches.
-        int slot = 0;
-        bool administrator = false;
-        // The minutes of the session that starts; meaningful when logged on.
-        qint32 sessionMinutes = 0;
-        // The slot as it is to be stored when logged on.
-        AccountSlot stored;
-        // A logon of the administrator that stands although the store could not be written.
-        std::optional<AppError> saveError;
-    };
-
-    static Result apply(const QList<AccountSlot> &accounts, const QString &user,
-                        const QString &password, const QString &today);
+    static Logon apply(const QList<AccountSlot> &accounts, const QString &user,
+                       const QString &password, const QString &today);
     // The store could not hold the 0 of a logon that stood: the administrator's logon stands
     // (he has no allowance to protect and may have to mend things), with the error to report;
     // any other account is refused (CannotSave), since a killed session or a failed session end
     // would give the same minutes again. Returns whether the logon stands.
-    static bool unsaved(Result &result, const AppError &error);
+    static bool unsaved(Logon &result, const AppError &error);
 };

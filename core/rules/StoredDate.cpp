@@ -1,13 +1,13 @@
 #include "core/rules/StoredDate.h"
 
-#include "core/rules/AccountTable.h"
+#include "core/rules/AccountConstants.h"
 #include "core/rules/Conversions.h"
 #include "core/rules/DateText.h"
 
 std::optional<QDate> StoredDate::read(const QString &text)
 {
     // The first-run date is written in one form whatever the locale.
-    if (text == AccountTable::FirstRunDate)
+    if (text == AccountConstants::FirstRunDate)
         return QDate(1998, 1, 1);
     return Conversions::toDate(text);
 }

@@ -3,6 +3,7 @@
 #include "core/services/ClockChangeSource.h"
 #include "core/services/Disabler.h"
 #include "core/services/SessionHandover.h"
+#include "core/services/Today.h"
 #include "core/services/TrayIcon.h"
 
 std::unique_ptr<Disabler> Services::disabler() const
@@ -23,6 +24,11 @@ ClockChangeSource *Services::clockChangeSource(QObject *parent) const
 SessionEnd Services::sessionEnd(Disabler *disabler) const
 {
     SessionEnd end;
+    if (Today *const dates = today) {
+        end.today = [dates] {
+            return dates->text();
+        };
+    }
     if (SessionHandover *const launcher = handover) {
         end.sessionEnded = [launcher] {
             launcher->sessionEnded();

@@ -60,6 +60,7 @@ struct Services
     TrayIcon *trayIcon(QObject *parent) const;
     ClockChangeSource *clockChangeSource(QObject *parent) const;
     // What a session's end asks of the launcher and, through the session window's disabler, of
-    // the computer; storeFailed is left to the window that reports it.
+    // the computer, with today's date to store; storeFailed is left to the window that reports
+    // it.
     SessionEnd sessionEnd(Disabler *disabler) const;
 };

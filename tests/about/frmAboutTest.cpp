@@ -147,8 +147,7 @@ TEST_F(AboutWindow, ClosingItWhileAnotherProgramWindowIsOpenLeavesTheProgramRunn
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
     accountTable.LoadAccounts();
-    accountTable.setSession(1, 30);
-    frmActive &session = flow().session();
+    frmActive &session = flow().session(accountTable.openSession(1, 30, todayText()));
     session.Show();
     open().cmdOK->click();
     EXPECT_EQ(programEnd.ends, 0);

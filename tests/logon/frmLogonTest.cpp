@@ -128,8 +128,8 @@ TEST_F(LogonWindow, FirstRunAdministratorLogsOnInAnyCaseAndGetsTheAdministratorW
     EXPECT_FALSE(sessionShown());
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_EQ(accountTable.loggedOnIndex(), 1);
-    EXPECT_EQ(accountTable.grantedMinutes(), -1);
+    EXPECT_TRUE(lastGrant.administrator);
+    EXPECT_EQ(lastGrant.minutes, -1);
     const auto saved = store.section();
     EXPECT_EQ(saved.size(), 5);
     EXPECT_EQ(saved.value(QStringLiteral("mins1")), QStringLiteral("-1"));
@@ -214,8 +214,8 @@ TEST_F(LogonWindow, ASameDayLogonContinuesFromTheMinutesLeft)
     logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_TRUE(sessionShown());
     EXPECT_FALSE(adminShown());
-    EXPECT_EQ(accountTable.loggedOnIndex(), 2);
-    EXPECT_EQ(accountTable.grantedMinutes(), 17);
+    EXPECT_EQ(lastGrant.key, 2) << "the account of slot 2";
+    EXPECT_EQ(lastGrant.minutes, 17);
     EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("0"));
     EXPECT_EQ(store.section().value(QStringLiteral("date2")), todayText());
 }
@@ -228,7 +228,7 @@ TEST_F(LogonWindow, ASameDaySessionCutShortByAKillLeavesNoTimeForAnotherLogonTha
     open();
     logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     ASSERT_TRUE(sessionShown());
-    ASSERT_EQ(accountTable.grantedMinutes(), 17);
+    ASSERT_EQ(lastGrant.minutes, 17);
 
     restartProgram();
     open();
@@ -239,7 +239,7 @@ TEST_F(LogonWindow, ASameDaySessionCutShortByAKillLeavesNoTimeForAnotherLogonTha
     today.day = today.day.addDays(1);
     logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
     EXPECT_TRUE(sessionShown());
-    EXPECT_EQ(accountTable.grantedMinutes(), 60);
+    EXPECT_EQ(lastGrant.minutes, 60);
 }
 
 TEST_F(LogonWindow, ANewDayStartsFromTheFullAllowance)
@@ -249,7 +249,7 @@ TEST_F(LogonWindow, ANewDayStartsFromTheFullAllowance)
     open();
     logOnAs(QStringLiteral("KID"), QStringLiteral("PW"));
     EXPECT_TRUE(sessionShown());
-    EXPECT_EQ(accountTable.grantedMinutes(), 60);
+    EXPECT_EQ(lastGrant.minutes, 60);
     EXPECT_EQ(store.section().value(QStringLiteral("left1")), QStringLiteral("0"));
     EXPECT_EQ(store.section().value(QStringLiteral("date1")), todayText());
 }
@@ -260,7 +260,7 @@ TEST_F(LogonWindow, ADateInAnotherNotationCountsAsANewDay)
                  3);
     open();
     logOnAs(QStringLiteral("kid"), QStringLiteral("pw"));
-    EXPECT_EQ(accountTable.grantedMinutes(), 45);
+    EXPECT_EQ(lastGrant.minutes, 45);
 }
 
 TEST_F(LogonWindow, NoTimeLeftTodayIsRefusedWithBothBoxesCleared)
@@ -301,8 +301,8 @@ TEST_F(LogonWindow, TwoSlotsWithOneUserIdEachLogOnWithTheirOwnPassword)
     storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("TWO"), 20, QString(), 0);
     open();
     logOnAs(QStringLiteral("twin"), QStringLiteral("two"));
-    EXPECT_EQ(accountTable.loggedOnIndex(), 2);
-    EXPECT_EQ(accountTable.grantedMinutes(), 20);
+    EXPECT_EQ(lastGrant.key, 2) << "the account of slot 2";
+    EXPECT_EQ(lastGrant.minutes, 20);
 }
 
 TEST_F(LogonWindow, TheFirstOfTwoFullyMatchingSlotsWins)
@@ -311,7 +311,7 @@ TEST_F(LogonWindow, TheFirstOfTwoFullyMatchingSlotsWins)
     storeAccount(2, QStringLiteral("TWIN"), QStringLiteral("SAME"), 20, QString(), 0);
     open();
     logOnAs(QStringLiteral("twin"), QStringLiteral("same"));
-    EXPECT_EQ(accountTable.loggedOnIndex(), 1);
+    EXPECT_EQ(lastGrant.key, 1) << "the account of slot 1";
 }
 
 TEST_F(LogonWindow, RoutingFollowsTheUserIdNotTheSlot)
@@ -368,7 +368,6 @@ TEST_F(LogonWindow, BringingItBackRestoresTheWaitingState)
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
-    EXPECT_EQ(accountTable.loggedOnIndex(), 0);
     EXPECT_TRUE(disablerLog.contains(QStringLiteral("switches on")));
     EXPECT_EQ(disablerLog.last(), QStringLiteral("switches on"));
 }

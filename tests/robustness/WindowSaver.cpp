@@ -37,9 +37,9 @@ int main(int argc, char *argv[])
         const int version = round % 2;
         fillAlternatingTable(table, version);
         if (sessionEnd) {
-            // Slot 1 is logged on; the session end stores its minutes and today's date.
-            table.setSession(1, 40 + version);
-            flow.session().cmdLogoff_Click();
+            // Slot 1 is logged on (its 0 stored, as a logon's); the session end stores its
+            // minutes and today's date.
+            flow.session(table.openSession(1, 40 + version, fakes.today.text())).cmdLogoff_Click();
             // A session ends once per window: the next round needs a window of its own.
             delete &flow.session();
             if (!disablerLog.contains(QStringLiteral("restart requested"))) {

@@ -26,15 +26,12 @@ TEST_F(RoomAway, ALogonWithTheServerAwayIsRefusedAndChangesNothing)
     Computer pc(computer());
     const QList<AccountSlot> before = stored();
     ASSERT_TRUE(cluster().stop());
-    const AccountTable::LogOn logOn =
-        pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    EXPECT_EQ(logOn.outcome, AccountTable::LogOn::StoreRefused);
+    const Logon logOn = pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(logOn.outcome, Logon::StoreRefused);
     EXPECT_EQ(logOn.refusal, AccountTable::ServerAwayText);
-    EXPECT_EQ(pc.table.loggedOnIndex(), 0);
     ASSERT_TRUE(cluster().start());
     EXPECT_EQ(stored(), before);
-    EXPECT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn)
+    EXPECT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome, Logon::LoggedOn)
         << "the next logon reaches the server again";
 }
 
@@ -44,11 +41,11 @@ TEST_F(RoomAway, ASessionEndWithTheServerAwayArrivesOnceAtTheNextStart)
     const QString journal = homes.path() + QStringLiteral("/pc/journal");
     {
         Computer pc(computer(QStringLiteral("pc")));
-        ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-                  AccountTable::LogOn::LoggedOn);
+        ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+                  Logon::LoggedOn);
         ASSERT_TRUE(cluster().stop());
         try {
-            pc.table.endSession(17, Today);
+            pc.endSession(17, Today);
             ADD_FAILURE() << "the server is away";
         } catch (const AppError &error) {
             EXPECT_EQ(error.description().count(QStringLiteral("Path/File access error")), 1)
@@ -69,8 +66,8 @@ TEST_F(RoomAway, ASessionEndWithTheServerAwayArrivesOnceAtTheNextStart)
     // A journal kept by a program killed right after the server took it is stored no second
     // time, also after the account has logged on again elsewhere.
     Computer other(computer(QStringLiteral("other")));
-    ASSERT_EQ(other.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(other.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
     RoomJournal stale(journal);
     const AccountStore::Table now = admin->load();
     stale.append({now.keys.at(1), QStringLiteral("an-ended-session"), 17, Today});
@@ -82,11 +79,11 @@ TEST_F(RoomAway, AServerRestartedDuringTheSessionTakesItsEndDirectly)
 {
     put({Admin, Kid});
     Computer pc(computer());
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
     ASSERT_TRUE(cluster().stop());
     ASSERT_TRUE(cluster().start());
-    pc.table.endSession(44, Today);
+    pc.endSession(44, Today);
     EXPECT_TRUE(pc.store->journal().entries().isEmpty());
     EXPECT_EQ(stored().at(1).minsLeft, 44);
 }

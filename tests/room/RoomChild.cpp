@@ -65,12 +65,14 @@ int main(int argc, char *argv[])
         say("ready");
         for (int round = 0;; ++round) {
             const QString today = QStringLiteral("2/%1/2026").arg(round % 28 + 1);
-            if (table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), today).outcome ==
-                AccountTable::LogOn::LoggedOn)
-                table.endSession(round % 50 + 1, today);
+            const Logon kid = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), today);
+            if (kid.outcome == Logon::LoggedOn)
+                table.endSession(kid.grant, round % 50 + 1, today);
         }
     }
 
+    // The session of the last logon, which "end" ends.
+    SessionGrant lastGrant;
     std::string line;
     while (std::getline(std::cin, line)) {
         QStringList words = QString::fromStdString(line).split(QLatin1Char(' '));
@@ -83,12 +85,12 @@ int main(int argc, char *argv[])
         }
         try {
             if (words.value(0) == QStringLiteral("logon")) {
-                const AccountTable::LogOn r =
-                    table.logOn(words.value(1), words.value(2), words.value(3));
+                const Logon r = table.logOn(words.value(1), words.value(2), words.value(3));
+                lastGrant = r.grant;
                 const char *names[] = {"LoggedOn", "Refused", "Invalid", "Disabled", "NoTimeLeft"};
                 say(names[r.outcome]);
             } else if (words.value(0) == QStringLiteral("end")) {
-                table.endSession(words.value(1).toInt(), words.value(2));
+                table.endSession(lastGrant, words.value(1).toInt(), words.value(2));
                 say("ended");
             } else if (words.value(0) == QStringLiteral("reload")) {
                 table.reload();

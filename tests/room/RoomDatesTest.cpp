@@ -25,9 +25,8 @@ TEST_F(RoomDates, ComputersInTwoLocalesGiveOneAllowanceADay)
          {QStringLiteral("KID"), QStringLiteral("PW"), 60, DateText::fromDate(Day.addDays(-1)),
           60}});
     Computer a(computer(QStringLiteral("a")));
-    ASSERT_EQ(
-        a.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
-        AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(a.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
+              Logon::LoggedOn);
     ASSERT_EQ(DateText::fromDate(Day), QStringLiteral("12/9/2026"));
 
     useLocale("de_DE");
@@ -36,21 +35,19 @@ TEST_F(RoomDates, ComputersInTwoLocalesGiveOneAllowanceADay)
     b.table.reload();
     EXPECT_EQ(b.table.account(2).lastDate, QStringLiteral("09.12.2026"))
         << "B shows the day in its own form";
-    EXPECT_EQ(
-        b.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
-        AccountTable::LogOn::NoTimeLeft)
+    EXPECT_EQ(b.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
+              Logon::NoTimeLeft)
         << "the session A started is the day's one session";
 
     // A's session ends with 20 left; B continues from there the same day, and A's end found its
     // row (B did not replace A's session).
     useLocale("en_US");
-    a.table.endSession(20, DateText::fromDate(Day));
+    a.endSession(20, DateText::fromDate(Day));
     useLocale("de_DE");
-    ASSERT_EQ(
-        b.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
-        AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(b.table.grantedMinutes(), 20);
-    b.table.endSession(7, DateText::fromDate(Day));
+    ASSERT_EQ(b.logOn(QStringLiteral("KID"), QStringLiteral("PW"), DateText::fromDate(Day)).outcome,
+              Logon::LoggedOn);
+    EXPECT_EQ(b.session.minutes, 20);
+    b.endSession(7, DateText::fromDate(Day));
 
     // The administrator on the de_DE computer saves the grid as it shows it: the dates read, and
     // an en_US computer sees the same day afterwards.
@@ -88,10 +85,10 @@ TEST_F(RoomDates, EveryFormTheGridReadsIsStoredAsTheOneDay)
     for (int n = 0; n < typed.size(); ++n) {
         EXPECT_EQ(boss.table.account(n + 2).lastDate, QStringLiteral("09.12.2026"))
             << qPrintable(typed.at(n));
-        const AccountTable::LogOn logOn = boss.table.logOn(
-            QStringLiteral("U%1").arg(n), QStringLiteral("PW"), DateText::fromDate(Day));
-        ASSERT_EQ(logOn.outcome, AccountTable::LogOn::LoggedOn);
-        EXPECT_EQ(boss.table.grantedMinutes(), 5) << "today's Remaining, not a new day's 60";
+        const Logon logOn =
+            boss.logOn(QStringLiteral("U%1").arg(n), QStringLiteral("PW"), DateText::fromDate(Day));
+        ASSERT_EQ(logOn.outcome, Logon::LoggedOn);
+        EXPECT_EQ(boss.session.minutes, 5) << "today's Remaining, not a new day's 60";
     }
 }
 

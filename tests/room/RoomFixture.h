@@ -50,6 +50,22 @@ struct Computer
         table.setStore(store.get());
         table.LoadAccounts();
     }
+    // The logon of this computer's table; a logon that stands opens its session.
+    Logon logOn(const QString &user, const QString &password, const QString &today)
+    {
+        const Logon result = table.logOn(user, password, today);
+        if (result.outcome == Logon::LoggedOn)
+            session = result.grant;
+        return result;
+    }
+    // The end of the session of the last logon that stood.
+    void endSession(qint32 minutesLeft, const QString &today)
+    {
+        table.endSession(session, minutesLeft, today);
+    }
+    void changePassword(const QString &password) { table.changePassword(session, password); }
+
     std::unique_ptr<PostgresAccountStore> store;
     AccountTable table;
+    SessionGrant session;
 };

@@ -41,9 +41,8 @@ protected:
 
     qint32 logOnMinutes(Computer &pc)
     {
-        const AccountTable::LogOn logOn =
-            pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-        return logOn.outcome == AccountTable::LogOn::LoggedOn ? pc.table.grantedMinutes() : -100;
+        const Logon logOn = pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+        return logOn.outcome == Logon::LoggedOn ? pc.session.minutes : -100;
     }
 
     std::unique_ptr<ScratchDisk> disk;
@@ -55,7 +54,7 @@ TEST_F(RoomOnAFullDisk, ASessionEndGoesStraightToTheServerWhenTheJournalCannotBe
     auto pc = computerOnDisk();
     ASSERT_EQ(logOnMinutes(*pc), 60);
     ASSERT_GT(disk->fill(), 0);
-    pc->table.endSession(25, Today);
+    pc->endSession(25, Today);
     EXPECT_TRUE(pc->store->journal().entries().isEmpty());
     EXPECT_EQ(stored().at(1).minsLeft, 25);
     EXPECT_EQ(logOnMinutes(*pc), 25) << "the same day goes on from what was stored, no more";
@@ -67,14 +66,14 @@ TEST_F(RoomOnAFullDisk, ASessionEndNeitherTheServerNorTheDiskCanTakeForfeitsTheD
     ASSERT_EQ(logOnMinutes(*pc), 60);
     ASSERT_GT(disk->fill(), 0);
     ASSERT_TRUE(cluster().stop());
-    EXPECT_THROW(pc->table.endSession(25, Today), AppError);
+    EXPECT_THROW(pc->endSession(25, Today), AppError);
     ASSERT_TRUE(cluster().start());
     disk->freeUp();
 
     auto next = computerOnDisk();
     EXPECT_EQ(stored().at(1).minsLeft, 0);
-    EXPECT_EQ(next->table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::NoTimeLeft);
+    EXPECT_EQ(next->logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::NoTimeLeft);
 }
 
 TEST_F(RoomOnAFullDisk, AJournalThatCannotBeEmptiedIsNeverStoredASecondTime)
@@ -82,7 +81,7 @@ TEST_F(RoomOnAFullDisk, AJournalThatCannotBeEmptiedIsNeverStoredASecondTime)
     auto pc = computerOnDisk();
     ASSERT_EQ(logOnMinutes(*pc), 60);
     ASSERT_TRUE(cluster().stop());
-    EXPECT_THROW(pc->table.endSession(40, Today), AppError);
+    EXPECT_THROW(pc->endSession(40, Today), AppError);
     ASSERT_EQ(pc->store->journal().entries().size(), 1);
     ASSERT_TRUE(cluster().start());
     if (!disk->makeReadOnly(folder))
@@ -96,7 +95,7 @@ TEST_F(RoomOnAFullDisk, AJournalThatCannotBeEmptiedIsNeverStoredASecondTime)
     EXPECT_FALSE(next->store->journal().entries().isEmpty());
     EXPECT_EQ(next->store->deliverJournal(), 0) << "read again, it stores nothing";
     ASSERT_EQ(logOnMinutes(*next), 40);
-    next->table.endSession(5, Today);
+    next->endSession(5, Today);
     EXPECT_EQ(stored().at(1).minsLeft, 5);
 
     auto third = computerOnDisk();

@@ -59,23 +59,22 @@ TEST_F(RoomHostile, RowsLoadAsTheSameKeysOfAFileLoad)
     EXPECT_EQ(room.accounts.at(2).minsLeft, 0) << "a damaged number never reads as unlimited";
 
     Computer pc(computer());
-    EXPECT_EQ(
-        pc.table.logOn(QStringLiteral("U11"), QStringLiteral("PW"), QStringLiteral("x")).outcome,
-        AccountTable::LogOn::Invalid)
+    EXPECT_EQ(pc.logOn(QStringLiteral("U11"), QStringLiteral("PW"), QStringLiteral("x")).outcome,
+              Logon::Invalid)
         << "an eleventh row is no account";
-    EXPECT_EQ(pc.table.logOn(QStringLiteral("NEGATIVE"), QStringLiteral("PW"), QStringLiteral("x"))
-                  .outcome,
-              AccountTable::LogOn::Invalid);
+    EXPECT_EQ(
+        pc.logOn(QStringLiteral("NEGATIVE"), QStringLiteral("PW"), QStringLiteral("x")).outcome,
+        Logon::Invalid);
     EXPECT_EQ(pc.table
                   .logOn(QStringLiteral("BIG"), QString(big, QLatin1Char('X')),
                          QStringLiteral("2/2/2026"))
                   .outcome,
-              AccountTable::LogOn::Disabled)
+              Logon::Disabled)
         << "minutes out of range read as 0, which disables the account";
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("U4"), QStringLiteral("PW"), QStringLiteral("1/1/2026"))
-                  .outcome,
-              AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(pc.table.grantedMinutes(), 5);
+    ASSERT_EQ(
+        pc.logOn(QStringLiteral("U4"), QStringLiteral("PW"), QStringLiteral("1/1/2026")).outcome,
+        Logon::LoggedOn);
+    EXPECT_EQ(pc.session.minutes, 5);
 }
 
 } // namespace

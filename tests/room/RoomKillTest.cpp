@@ -54,10 +54,10 @@ TEST_F(RoomKill, ASessionKilledInsideItsTransactionsLeavesTheRowWhole)
         ASSERT_LE(kid.minsLeft, 60);
         // The killed program holds no lock: a logon here goes through at once.
         Computer next(computer());
-        const AccountTable::LogOn logOn = next.table.logOn(
-            QStringLiteral("KID"), QStringLiteral("PW"), QStringLiteral("3/1/2026"));
-        ASSERT_EQ(logOn.outcome, AccountTable::LogOn::LoggedOn) << "round " << round;
-        next.table.endSession(60, QStringLiteral("1/1/2026"));
+        const Logon logOn =
+            next.logOn(QStringLiteral("KID"), QStringLiteral("PW"), QStringLiteral("3/1/2026"));
+        ASSERT_EQ(logOn.outcome, Logon::LoggedOn) << "round " << round;
+        next.endSession(60, QStringLiteral("1/1/2026"));
     }
 }
 

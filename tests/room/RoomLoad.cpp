@@ -138,17 +138,16 @@ int main(int argc, char *argv[])
                     std::chrono::microseconds(qint64(c) * spreadMs * 1000 / computers));
                 const QString today = QStringLiteral("day %1").arg(round);
                 const auto l0 = Clock::now();
-                const AccountTable::LogOn logOn = table.logOn(user, QStringLiteral("PW"), today);
+                const Logon logOn = table.logOn(user, QStringLiteral("PW"), today);
                 const double logOnMs = ms(Clock::now() - l0);
-                if (logOn.outcome != AccountTable::LogOn::LoggedOn &&
-                    logOn.outcome != AccountTable::LogOn::NoTimeLeft)
+                if (logOn.outcome != Logon::LoggedOn && logOn.outcome != Logon::NoTimeLeft)
                     ++unanswered;
                 sync.arrive_and_wait();
                 double endMs = -1;
-                if (logOn.outcome == AccountTable::LogOn::LoggedOn) {
+                if (logOn.outcome == Logon::LoggedOn) {
                     const auto e0 = Clock::now();
                     try {
-                        table.endSession(30, today);
+                        table.endSession(logOn.grant, 30, today);
                     } catch (const AppError &) {
                         ++failedEnds;
                     }

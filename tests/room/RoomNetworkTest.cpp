@@ -181,10 +181,9 @@ TEST_F(RoomNetwork, AServiceFileThatAsksForLessThanAVerifiedServerSendsNothing)
         auto store = kiosk(path);
         Computer pc(std::move(store));
         CapturedStderr err;
-        const AccountTable::LogOn logOn =
-            pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+        const Logon logOn = pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
         const QString said = err.text();
-        EXPECT_EQ(logOn.outcome, AccountTable::LogOn::StoreRefused);
+        EXPECT_EQ(logOn.outcome, Logon::StoreRefused);
         EXPECT_EQ(logOn.refusal, AccountTable::ServerAwayText);
         EXPECT_TRUE(said.contains(QLatin1String(c.said)) && said.contains(path))
             << qPrintable(said);
@@ -195,8 +194,8 @@ TEST_F(RoomNetwork, AServiceFileThatAsksForLessThanAVerifiedServerSendsNothing)
     // Verified, the same logon goes through, encrypted.
     serviceFile(tcp(cluster().port()) + root + QStringLiteral("\nsslmode=verify-full"));
     Computer pc(kiosk(QString::fromLocal8Bit(qgetenv("PGSERVICEFILE"))));
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
     EXPECT_EQ(connections(true), 1);
     EXPECT_EQ(connections(false), 0);
 }
@@ -228,8 +227,8 @@ TEST_F(RoomNetwork, ASocketOnThisMachineNeedsNoTls)
                     .arg(cluster().port())
                     .arg(PostgresCluster::KioskRole));
     Computer pc(kiosk(QString::fromLocal8Bit(qgetenv("PGSERVICEFILE"))));
-    EXPECT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    EXPECT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
 }
 
 TEST_F(RoomNetwork, TheKiosksRoleWritesRowsAndChangesNoTable)
@@ -260,8 +259,8 @@ TEST_F(RoomNetwork, TheKiosksRoleWritesRowsAndChangesNoTable)
                                              "WHERE datname = 'timoradesk'")),
               QStringLiteral("timora"));
     Computer pc(computer());
-    EXPECT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    EXPECT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
 
     // Never to the administrator itself, nor to a superuser.
     CapturedStderr err;
@@ -281,8 +280,7 @@ TEST_F(RoomNetwork, ALockHeldElsewhereRefusesTheLogonWithinTheLockTimeout)
 {
     put({Admin, Kid});
     Computer pc(computer());
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("NO"), Today).outcome,
-              AccountTable::LogOn::Invalid)
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("NO"), Today).outcome, Logon::Invalid)
         << "connected before the lock is taken";
 
     QProcess holder;
@@ -299,8 +297,7 @@ TEST_F(RoomNetwork, ALockHeldElsewhereRefusesTheLogonWithinTheLockTimeout)
     CapturedStderr err;
     QElapsedTimer clock;
     clock.start();
-    const AccountTable::LogOn logOn =
-        pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    const Logon logOn = pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
     const qint64 ms = clock.elapsed();
     const QString said = err.text();
     std::printf("a logon against a held lock was refused after %lld ms\n", qlonglong(ms));
@@ -312,8 +309,8 @@ TEST_F(RoomNetwork, ALockHeldElsewhereRefusesTheLogonWithinTheLockTimeout)
     holder.write("ROLLBACK;\n\\q\n");
     holder.closeWriteChannel();
     EXPECT_TRUE(holder.waitForFinished(10000));
-    EXPECT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    EXPECT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
 }
 
 TEST_F(RoomNetwork, AServerThatNeverAnswersHoldsALogonForTheConnectTimeoutOnly)
@@ -325,8 +322,7 @@ TEST_F(RoomNetwork, AServerThatNeverAnswersHoldsALogonForTheConnectTimeoutOnly)
     QElapsedTimer clock;
     clock.start();
     CapturedStderr err;
-    const AccountTable::LogOn logOn =
-        pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    const Logon logOn = pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
     const qint64 ms = clock.elapsed();
     std::printf("a logon against a silent server was refused after %lld ms\n", qlonglong(ms));
     EXPECT_EQ(logOn.refusal, AccountTable::ServerAwayText);
@@ -348,12 +344,12 @@ TEST_F(RoomNetwork, ARestartedServerIsReachedAgainWithoutAStaleMessage)
 {
     put({Admin, Kid});
     Computer pc(computer());
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
     ASSERT_TRUE(cluster().stop());
     ASSERT_TRUE(cluster().start());
     CapturedStderr err;
-    pc.table.endSession(44, Today);
+    pc.endSession(44, Today);
     EXPECT_EQ(err.text(), QString());
     EXPECT_EQ(stored().at(1).minsLeft, 44);
 }
@@ -364,10 +360,10 @@ TEST_F(RoomNetwork, TheJournalIsDeliveredWhileTheLogonWindowWaits)
     const QString journal = homes.path() + QStringLiteral("/pc/journal");
     {
         Computer pc(computer(QStringLiteral("pc")));
-        ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-                  AccountTable::LogOn::LoggedOn);
+        ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+                  Logon::LoggedOn);
         ASSERT_TRUE(cluster().stop());
-        EXPECT_THROW(pc.table.endSession(17, Today), AppError);
+        EXPECT_THROW(pc.endSession(17, Today), AppError);
     }
 
     // The program starts again while the server is still away, and waits for a logon.

@@ -23,32 +23,29 @@ TEST_F(RoomRules, ALogonReadsTheRowFreshAndAppliesTheDayRuleThere)
     Computer first(computer(QStringLiteral("first")));
     Computer second(computer(QStringLiteral("second")));
 
-    const AccountTable::LogOn kid =
-        first.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    ASSERT_EQ(kid.outcome, AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(first.table.grantedMinutes(), 60) << "a new day gives the whole allowance";
+    const Logon kid = first.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    ASSERT_EQ(kid.outcome, Logon::LoggedOn);
+    EXPECT_EQ(first.session.minutes, 60) << "a new day gives the whole allowance";
     EXPECT_EQ(stored().at(1), (AccountSlot{Kid.userId, Kid.password, 60, Today, 0}));
 
-    const AccountTable::LogOn again =
-        second.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    EXPECT_EQ(again.outcome, AccountTable::LogOn::NoTimeLeft);
+    const Logon again = second.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(again.outcome, Logon::NoTimeLeft);
     EXPECT_EQ(again.refusal, AccountTable::NoTimeLeftText);
 
-    EXPECT_EQ(second.table.logOn(QStringLiteral("OFF"), QStringLiteral("PW"), Today).refusal,
+    EXPECT_EQ(second.logOn(QStringLiteral("OFF"), QStringLiteral("PW"), Today).refusal,
               AccountTable::DisabledText);
-    EXPECT_EQ(second.table.logOn(QStringLiteral("SPENT"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::NoTimeLeft);
-    EXPECT_EQ(second.table.logOn(QStringLiteral("KID"), QStringLiteral("NO"), Today).refusal,
+    EXPECT_EQ(second.logOn(QStringLiteral("SPENT"), QStringLiteral("PW"), Today).outcome,
+              Logon::NoTimeLeft);
+    EXPECT_EQ(second.logOn(QStringLiteral("KID"), QStringLiteral("NO"), Today).refusal,
               AccountTable::InvalidText);
     const qint64 before = admin->load().version;
-    EXPECT_EQ(second.table.logOn(QStringLiteral("HALF"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(second.table.grantedMinutes(), 25) << "the same day continues with what is left";
+    EXPECT_EQ(second.logOn(QStringLiteral("HALF"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
+    EXPECT_EQ(second.session.minutes, 25) << "the same day continues with what is left";
     EXPECT_EQ(admin->load().version, before + 1) << "a logon that stands changes the version";
 
-    const AccountTable::LogOn boss =
-        second.table.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
-    EXPECT_TRUE(boss.administrator);
+    const Logon boss = second.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
+    EXPECT_TRUE(boss.administrator());
     EXPECT_EQ(stored().at(0).minsLeft, -1);
 }
 
@@ -59,8 +56,8 @@ TEST_F(RoomRules, AnEmptyRoomHasTheFirstRunAdministratorUntilItLogsOn)
     const AccountStore::Table empty = admin->load();
     ASSERT_EQ(empty.accounts.size(), 1);
     EXPECT_EQ(empty.accounts.at(0).userId, AccountTable::AdminId);
-    ASSERT_EQ(pc.table.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(pc.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
+              Logon::LoggedOn);
     EXPECT_EQ(stored(), (QList<AccountSlot>{{AccountTable::AdminId, AccountTable::FirstRunPassword,
                                              -1, Today, -1}}));
 }
@@ -69,9 +66,8 @@ TEST_F(RoomRules, SessionEndAndPasswordFindTheirRowByKeyAndTouchNothingElse)
 {
     put({Admin, Kid, Half});
     Computer pc(computer(QStringLiteral("pc")));
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
-    pc.table.setSessionRunning(true);
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
 
     // The administrator moves KID from slot 2 to slot 3 and changes HALF, on another computer.
     Computer boss(computer(QStringLiteral("boss")));
@@ -80,16 +76,16 @@ TEST_F(RoomRules, SessionEndAndPasswordFindTheirRowByKeyAndTouchNothingElse)
         stored().at(1), AccountSlot{Half.userId, Half.password, 90, Today, 80}};
     put(moved);
 
-    pc.table.changePassword(QStringLiteral("secret"));
-    pc.table.endSession(17, Today);
+    pc.changePassword(QStringLiteral("secret"));
+    pc.endSession(17, Today);
     moved[2].password = QStringLiteral("SECRET");
     moved[2].minsLeft = 17;
     EXPECT_EQ(stored(), moved);
 
     // Ended once: a second end of the same session stores nothing, even after a later logon.
-    ASSERT_EQ(boss.table.logOn(QStringLiteral("KID"), QStringLiteral("SECRET"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
-    pc.table.endSession(40, Today);
+    ASSERT_EQ(boss.logOn(QStringLiteral("KID"), QStringLiteral("SECRET"), Today).outcome,
+              Logon::LoggedOn);
+    pc.endSession(40, Today);
     EXPECT_EQ(stored().at(2).minsLeft, 0);
 }
 
@@ -99,16 +95,16 @@ TEST_F(RoomRules, AnAccountDeletedOrRenamedMeanwhileTakesNothingFromTheSessionEn
         SCOPED_TRACE(change);
         put({Admin, Kid, Half});
         Computer pc(computer());
-        ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-                  AccountTable::LogOn::LoggedOn);
+        ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+                  Logon::LoggedOn);
         const QList<AccountSlot> after =
             change == std::string("deleted")
                 ? QList<AccountSlot>{Admin, Half}
                 : QList<AccountSlot>{
                       Admin, {QStringLiteral("KIDS"), Kid.password, 60, Today, 0}, Half};
         put(after);
-        pc.table.changePassword(QStringLiteral("other"));
-        pc.table.endSession(33, Today);
+        pc.changePassword(QStringLiteral("other"));
+        pc.endSession(33, Today);
         EXPECT_EQ(stored(), after);
     }
 }
@@ -118,11 +114,10 @@ TEST_F(RoomRules, TheAdministratorsSaveIsRefusedWhenTheTableChangedSinceTheGridW
     put({Admin, Kid});
     Computer boss(computer(QStringLiteral("boss")));
     Computer pc(computer(QStringLiteral("pc")));
-    ASSERT_TRUE(
-        boss.table.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today).administrator);
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
-    pc.table.endSession(21, Today);
+    ASSERT_TRUE(boss.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today).administrator());
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
+    pc.endSession(21, Today);
 
     QList<AccountTable::GridRow> grid{{false, AccountTable::AdminId, QStringLiteral("BOSS"),
                                        QStringLiteral("-1"), QStringLiteral("-1"), Today},
@@ -154,17 +149,16 @@ TEST_F(RoomRules, ADamagedFirstRowNeverOffersTheFirstRunAdministrator)
     const QList<AccountSlot> before = stored();
     Computer pc(computer());
     EXPECT_EQ(pc.table.count(), 0);
-    EXPECT_EQ(pc.table.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
-              AccountTable::LogOn::Invalid);
+    EXPECT_EQ(pc.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
+              Logon::Invalid);
     EXPECT_EQ(stored(), before) << "no logon replaced the table";
     EXPECT_EQ(admin->load().keys.size(), 0);
 
     // Only a room without any account has the first-run administrator.
     ASSERT_TRUE(cluster().psql(QStringLiteral("DELETE FROM accounts")));
     Computer fresh(computer(QStringLiteral("fresh")));
-    EXPECT_EQ(
-        fresh.table.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
-        AccountTable::LogOn::LoggedOn);
+    EXPECT_EQ(fresh.logOn(AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
+              Logon::LoggedOn);
     ASSERT_EQ(fresh.table.count(), 1);
 }
 
@@ -194,9 +188,8 @@ TEST_F(RoomRules, TheAdministratorsRemainingForAnAccountInASessionIsWhatStays)
 {
     put({Admin, Kid});
     Computer pc(computer(QStringLiteral("pc")));
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
-    pc.table.setSessionRunning(true);
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
     Computer boss(computer(QStringLiteral("boss")));
     // The administrator's logon brings the table to his computer.
     boss.table.reload();
@@ -206,15 +199,15 @@ TEST_F(RoomRules, TheAdministratorsRemainingForAnAccountInASessionIsWhatStays)
                                        QStringLiteral("60"), QStringLiteral("0"), Today}};
     // Saved with the Remaining as read (0 while the session runs): the session's end counts.
     ASSERT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
-    pc.table.endSession(25, Today);
+    pc.endSession(25, Today);
     EXPECT_EQ(stored().at(1).minsLeft, 25);
 
-    ASSERT_EQ(pc.table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+    ASSERT_EQ(pc.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
+              Logon::LoggedOn);
     boss.table.reload();
     grid[1].left = QStringLiteral("45");
     ASSERT_EQ(boss.table.replaceWithGrid(grid), AccountTable::GridSave::Saved);
-    pc.table.endSession(3, Today);
+    pc.endSession(3, Today);
     EXPECT_EQ(stored().at(1).minsLeft, 45) << "the administrator's value is kept";
 }
 

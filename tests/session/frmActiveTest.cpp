@@ -246,10 +246,10 @@ struct Countdown
     int warnings;
 };
 
-class SessionCountdown : public SessionWindow, public ::testing::WithParamInterface<Countdown>
+class Session : public SessionWindow, public ::testing::WithParamInterface<Countdown>
 {};
 
-TEST_P(SessionCountdown, CountsEveryMinuteWarnsOnceAtFiveAndEndsAtZero)
+TEST_P(Session, CountsEveryMinuteWarnsOnceAtFiveAndEndsAtZero)
 {
     const Countdown run = GetParam();
     frmActive &w = logOn(run.start);
@@ -288,7 +288,7 @@ TEST_P(SessionCountdown, CountsEveryMinuteWarnsOnceAtFiveAndEndsAtZero)
     EXPECT_EQ(programEnd.ends, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(FromLogon, SessionCountdown,
+INSTANTIATE_TEST_SUITE_P(FromLogon, Session,
                          ::testing::Values(Countdown{6, 1}, Countdown{5, 0}, Countdown{2, 0},
                                            Countdown{1, 0}),
                          [](const auto &info) {
@@ -436,7 +436,7 @@ TEST_F(SessionWindow, AClockChangeWhileHiddenInTheTrayForfeitsTheDay)
     EXPECT_EQ(messages.shown[0].text, Penalty);
     EXPECT_EQ(messages.shown[0].modality, MessageBoxes::Modality::System);
     EXPECT_FALSE(messages.shown[0].waited);
-    EXPECT_EQ(w.countdown().minutes(), 0);
+    EXPECT_EQ(w.session().minutes(), 0);
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
     EXPECT_EQ(stored("date"), DateText::fromDate(today.day));
     EXPECT_EQ(disablerLog, QStringList{Restart});
@@ -671,22 +671,18 @@ TEST_F(SessionWithDeadline, ToldToEndTheSessionLeavesNothingDue)
 class SessionLoadFailure : public SessionWindow, public ::testing::WithParamInterface<int>
 {};
 
-TEST_P(SessionLoadFailure, IsReportedAndTheProgramStartsAnew)
+TEST_P(SessionLoadFailure, OpensNoSessionStoresNothingAndEndsNothing)
 {
     storeAccount(1, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 0);
     accountTable.LoadAccounts();
-    accountTable.setSession(GetParam(), 30);
-
-    frmActive &w = flow().session();
-    w.Show();
-
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_EQ(messages.shown[0].text, QStringLiteral("9 Subscript out of range"));
-    EXPECT_EQ(messages.shown[0].modality, MessageBoxes::Modality::Application);
-    EXPECT_EQ(starter.started, QStringList{QCoreApplication::applicationFilePath()});
-    EXPECT_EQ(programEnd.ends, 1);
-    EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_FALSE(w.isVisible());
+    try {
+        flow().session(accountTable.openSession(GetParam(), 30, todayText()));
+        ADD_FAILURE() << "a session opened for slot " << GetParam();
+    } catch (const AppError &error) {
+        EXPECT_EQ(error.text(), QStringLiteral("9 Subscript out of range"));
+    }
+    EXPECT_FALSE(flow().hasSession());
+    EXPECT_EQ(programEnd.ends, 0);
     // Nothing is stored and nothing is restarted or shut down.
     EXPECT_EQ(store.saves, 0);
     EXPECT_TRUE(disablerLog.isEmpty());

@@ -100,7 +100,10 @@ void TimoraTest::logOnAs(const QString &user, const QString &password)
     frmLogon &logon = flow().logon();
     if (!logon.isVisible())
         logon.show();
+    const QMetaObject::Connection granted = QObject::connect(
+        &logon, &frmLogon::loggedOn, [this](const SessionGrant &grant) { lastGrant = grant; });
     ::logOnAs(logon, user, password);
+    QObject::disconnect(granted);
 }
 
 void TimoraTest::restartProgram()

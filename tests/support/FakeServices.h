@@ -215,6 +215,8 @@ protected:
     // Logs on through the program's logon window (shown first where it is not): types the user
     // id and the password and presses Log On.
     void logOnAs(const QString &user, const QString &password);
+    // What the last logon that stood in logOnAs granted.
+    SessionGrant lastGrant;
     // The program ends without saving anything more, as when it is killed, and starts again on
     // the same store: its windows and the table go, and the next logon window reads the store
     // afresh.

@@ -1,6 +1,7 @@
 #include "MemoryAccountStore.h"
 
 #include "core/rules/AccountConstants.h"
+#include "core/rules/LogonRule.h"
 
 MemoryAccountStore::MemoryAccountStore()
 {
@@ -57,41 +58,51 @@ AccountStore::Table MemoryAccountStore::load()
     return m_table;
 }
 
-AccountStore::LogOn MemoryAccountStore::logOn(const QString &user, const QString &password,
-                                              const QString &today)
+Logon MemoryAccountStore::logOn(const QString &user, const QString &password, const QString &today)
 {
-    LogOn result;
+    Logon result;
     if (!refusedBecause.isEmpty()) {
-        result.outcome = LogOn::StoreRefused;
+        result.outcome = Logon::StoreRefused;
         return result;
     }
     if (unreachable)
         throw AppError(AppError::PathFileAccessError, QStringLiteral("no answer"));
-    static_cast<LogonRule::Result &>(result) =
-        LogonRule::apply(m_table.accounts, user, password, today);
-    if (result.outcome == LogOn::LoggedOn) {
+    result = LogonRule::apply(m_table.accounts, user, password, today);
+    if (result.outcome == Logon::LoggedOn) {
         try {
             write();
             const qsizetype index = result.slot - 1;
             m_table.accounts[index] = result.stored;
             if (m_table.keys.at(index) == 0)
                 m_table.keys[index] = m_nextKey++;
-            result.key = m_table.keys.at(index);
-            result.session = QString::number(++m_sessionCount);
-            m_sessions.insert(result.key, result.session);
+            result.grant.key = m_table.keys.at(index);
+            result.grant.token = QString::number(++m_sessionCount);
+            m_sessions.insert(result.grant.key, result.grant.token);
         } catch (const AppError &error) {
             LogonRule::unsaved(result, error);
         }
     }
-    result.table = m_table;
     return result;
+}
+
+QString MemoryAccountStore::openSession(qint64 key, const QString &today)
+{
+    const qsizetype index = indexOf(key);
+    if (index < 0)
+        throw AppError(AppError::SubscriptOutOfRange);
+    write();
+    m_table.accounts[index].lastDate = today;
+    m_table.accounts[index].minsLeft = 0;
+    const QString token = QString::number(++m_sessionCount);
+    m_sessions.insert(key, token);
+    return token;
 }
 
 void MemoryAccountStore::endSession(qint64 key, const QString &session, qint32 minutesLeft,
                                     const QString &today)
 {
     const qsizetype index = indexOf(key);
-    if (index < 0 || (!session.isEmpty() && m_sessions.value(key) != session))
+    if (index < 0 || session.isEmpty() || m_sessions.value(key) != session)
         return;
     write();
     m_table.accounts[index].minsLeft = minutesLeft;

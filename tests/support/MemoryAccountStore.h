@@ -18,7 +18,8 @@ public:
     Table open() override;
     Table load() override;
     Table table() const override { return m_table; }
-    LogOn logOn(const QString &user, const QString &password, const QString &today) override;
+    Logon logOn(const QString &user, const QString &password, const QString &today) override;
+    QString openSession(qint64 key, const QString &today) override;
     void endSession(qint64 key, const QString &session, qint32 minutesLeft,
                     const QString &today) override;
     void changePassword(qint64 key, const QString &password) override;

@@ -60,9 +60,9 @@ TYPED_TEST_P(AccountStoreContract, AnEmptyStoreHoldsTheFirstRunAdministrator)
               (AccountSlot{AccountTable::AdminId, AccountTable::FirstRunPassword, -1,
                            AccountTable::FirstRunDate, -1}));
     // Its logon stores it, with the day rule applied.
-    const AccountStore::LogOn logOn = this->store().logOn(
-        AccountTable::AdminId, AccountTable::FirstRunPassword, StoreContract::Today);
-    EXPECT_EQ(logOn.outcome, LogonOutcome::LoggedOn);
+    const Logon logOn = this->store().logOn(AccountTable::AdminId, AccountTable::FirstRunPassword,
+                                            StoreContract::Today);
+    EXPECT_EQ(logOn.outcome, Logon::LoggedOn);
     EXPECT_EQ(this->storedSlot(1).lastDate, StoreContract::Today);
 }
 
@@ -74,53 +74,51 @@ TYPED_TEST_P(AccountStoreContract, ALogonAppliesTheDayRuleAndStoresWhatProtectsT
         const char *name;
         AccountSlot kid;
         QString password;
-        LogonOutcome::Outcome outcome;
+        Logon::Outcome outcome;
         qint32 sessionMinutes;
     };
     const Case cases[] = {
-        {"a new day gives the whole allowance", Kid, QStringLiteral("PW"), LogonOutcome::LoggedOn,
-         60},
+        {"a new day gives the whole allowance", Kid, QStringLiteral("PW"), Logon::LoggedOn, 60},
         {"the same day continues with what is left",
          {QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 12},
          QStringLiteral("PW"),
-         LogonOutcome::LoggedOn,
+         Logon::LoggedOn,
          12},
         {"nothing left today",
          {QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 0},
          QStringLiteral("PW"),
-         LogonOutcome::NoTimeLeft,
+         Logon::NoTimeLeft,
          0},
         {"no minutes a day",
          {QStringLiteral("KID"), QStringLiteral("PW"), 0, Yesterday, 30},
          QStringLiteral("PW"),
-         LogonOutcome::Disabled,
+         Logon::Disabled,
          0},
-        {"a wrong password", Kid, QStringLiteral("pw"), LogonOutcome::Invalid, 0},
+        {"a wrong password", Kid, QStringLiteral("pw"), Logon::Invalid, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         this->begin({Admin, c.kid});
-        const AccountStore::LogOn result =
-            this->store().logOn(QStringLiteral("KID"), c.password, Today);
+        const Logon result = this->store().logOn(QStringLiteral("KID"), c.password, Today);
         EXPECT_EQ(result.outcome, c.outcome);
-        EXPECT_FALSE(result.administrator);
-        if (c.outcome == LogonOutcome::Invalid) {
+        EXPECT_FALSE(result.administrator());
+        if (c.outcome == Logon::Invalid) {
             EXPECT_EQ(result.slot, 0);
             EXPECT_EQ(this->storedSlot(2), c.kid);
             continue;
         }
         EXPECT_EQ(result.slot, 2);
-        if (c.outcome != LogonOutcome::LoggedOn) {
+        if (c.outcome != Logon::LoggedOn) {
             EXPECT_EQ(this->storedSlot(2), c.kid) << "a refused logon stores nothing";
             continue;
         }
-        EXPECT_EQ(result.sessionMinutes, c.sessionMinutes);
-        EXPECT_NE(result.key, 0);
-        EXPECT_FALSE(result.session.isEmpty());
+        EXPECT_EQ(result.grant.minutes, c.sessionMinutes);
+        EXPECT_NE(result.grant.key, 0);
+        EXPECT_FALSE(result.grant.token.isEmpty());
         const AccountSlot expected{c.kid.userId, c.kid.password, 60, Today, 0};
         EXPECT_EQ(this->storedSlot(2), expected);
-        ASSERT_EQ(result.table.accounts.size(), 2);
-        EXPECT_EQ(result.table.accounts.at(1), expected) << "the logon brings the table";
+        ASSERT_EQ(this->store().table().accounts.size(), 2);
+        EXPECT_EQ(this->store().table().accounts.at(1), expected) << "the logon brings the table";
         EXPECT_EQ(this->storedSlot(1), Admin) << "the other accounts stay";
     }
 }
@@ -130,10 +128,9 @@ TYPED_TEST_P(AccountStoreContract, TheAdministratorLogsOnWithoutLimitAndIsNeverD
     using namespace StoreContract;
     const AccountSlot admin{AccountTable::AdminId, QStringLiteral("BOSS"), 0, Yesterday, 5};
     this->begin({admin, Kid});
-    const AccountStore::LogOn result =
-        this->store().logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
-    EXPECT_EQ(result.outcome, LogonOutcome::LoggedOn);
-    EXPECT_TRUE(result.administrator);
+    const Logon result = this->store().logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
+    EXPECT_EQ(result.outcome, Logon::LoggedOn);
+    EXPECT_TRUE(result.administrator());
     EXPECT_EQ(this->storedSlot(1).minsLeft, -1) << "his time is not counted";
     EXPECT_EQ(this->storedSlot(1).lastDate, Today);
 }
@@ -142,25 +139,23 @@ TYPED_TEST_P(AccountStoreContract, ASessionEndIsStoredOnceAndOnlyOnItsOwnAccount
 {
     using namespace StoreContract;
     this->begin({Admin, Kid});
-    const AccountStore::LogOn logOn =
-        this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    ASSERT_EQ(logOn.outcome, LogonOutcome::LoggedOn);
-    this->store().endSession(logOn.key, logOn.session, 17, Today);
+    const Logon logOn = this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    ASSERT_EQ(logOn.outcome, Logon::LoggedOn);
+    this->store().endSession(logOn.grant.key, logOn.grant.token, 17, Today);
     EXPECT_EQ(this->storedSlot(2),
               (AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 17}));
     EXPECT_EQ(this->storedSlot(1), Admin);
 
     // The same session's end again (a retry, a second computer's journal) gives nothing back.
-    this->store().endSession(logOn.key, logOn.session, 50, Today);
+    this->store().endSession(logOn.grant.key, logOn.grant.token, 50, Today);
     EXPECT_EQ(this->storedSlot(2).minsLeft, 17);
     // Nor does the end of an earlier session after a later logon.
-    const AccountStore::LogOn next =
-        this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    ASSERT_EQ(next.outcome, LogonOutcome::LoggedOn);
-    EXPECT_EQ(next.sessionMinutes, 17);
-    this->store().endSession(logOn.key, logOn.session, 40, Today);
+    const Logon next = this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    ASSERT_EQ(next.outcome, Logon::LoggedOn);
+    EXPECT_EQ(next.grant.minutes, 17);
+    this->store().endSession(logOn.grant.key, logOn.grant.token, 40, Today);
     EXPECT_EQ(this->storedSlot(2).minsLeft, 0);
-    this->store().endSession(next.key, next.session, 3, Today);
+    this->store().endSession(next.grant.key, next.grant.token, 3, Today);
     EXPECT_EQ(this->storedSlot(2).minsLeft, 3);
 }
 
@@ -168,15 +163,14 @@ TYPED_TEST_P(AccountStoreContract, APasswordChangeIsStoredInItsAccountOnly)
 {
     using namespace StoreContract;
     this->begin({Admin, Kid});
-    const AccountStore::LogOn logOn =
-        this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    ASSERT_EQ(logOn.outcome, LogonOutcome::LoggedOn);
-    this->store().changePassword(logOn.key, QStringLiteral("NEW"));
+    const Logon logOn = this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    ASSERT_EQ(logOn.outcome, Logon::LoggedOn);
+    this->store().changePassword(logOn.grant.key, QStringLiteral("NEW"));
     EXPECT_EQ(this->storedSlot(2).password, QStringLiteral("NEW"));
     EXPECT_EQ(this->storedSlot(2).minsLeft, 0) << "the minutes stay as the logon stored them";
     EXPECT_EQ(this->storedSlot(1), Admin);
     EXPECT_EQ(this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              LogonOutcome::Invalid);
+              Logon::Invalid);
 }
 
 TYPED_TEST_P(AccountStoreContract, AReplaceTakesOnlyATableThatNobodyChangedSince)
@@ -209,7 +203,7 @@ TYPED_TEST_P(AccountStoreContract, AFailedWriteLeavesTheStoredAccountsAsTheyWere
     // A logon whose 0 cannot be stored starts no session: it is refused or fails.
     try {
         EXPECT_EQ(this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-                  LogonOutcome::CannotSave);
+                  Logon::CannotSave);
     } catch (const AppError &) {
     }
     EXPECT_THROW(this->store().replaceIfUnchanged({Admin}, read.version), AppError);
@@ -218,11 +212,10 @@ TYPED_TEST_P(AccountStoreContract, AFailedWriteLeavesTheStoredAccountsAsTheyWere
 
     // A session end that fails leaves what the logon stored: nothing left today.
     this->begin({Admin, Kid});
-    const AccountStore::LogOn logOn =
-        this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    ASSERT_EQ(logOn.outcome, LogonOutcome::LoggedOn);
+    const Logon logOn = this->store().logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    ASSERT_EQ(logOn.outcome, Logon::LoggedOn);
     this->failWrites(true);
-    EXPECT_THROW(this->store().endSession(logOn.key, logOn.session, 30, Today), AppError);
+    EXPECT_THROW(this->store().endSession(logOn.grant.key, logOn.grant.token, 30, Today), AppError);
     this->failWrites(false);
     EXPECT_EQ(this->storedSlot(2).minsLeft, 0);
     EXPECT_EQ(this->storedSlot(2).lastDate, Today);

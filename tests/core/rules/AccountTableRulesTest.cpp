@@ -2,7 +2,7 @@
 // password change, and the administrator's grid.
 #include "core/rules/AccountTable.h"
 #include "core/rules/AppError.h"
-#include "core/rules/SessionCountdown.h"
+#include "core/rules/Session.h"
 #include "tests/support/StoredAccounts.h"
 
 namespace {
@@ -38,7 +38,7 @@ struct LogOnCase
     AccountSlot slot;
     QString user;
     QString password;
-    AccountTable::LogOn::Outcome outcome;
+    Logon::Outcome outcome;
     // For a logon that stands: the session's minutes and what the store holds afterwards.
     qint32 sessionMinutes;
     QString storedLeft;
@@ -53,19 +53,21 @@ TEST_P(LogOnRule, GivesTheSessionOrTheRefusalAndStoresTheNewDay)
     const LogOnCase &c = GetParam();
     load(c.slot);
     const int savesBefore = store.saves;
-    const AccountTable::LogOn result = table.logOn(c.user, c.password, Today);
+    const Logon result = table.logOn(c.user, c.password, Today);
 
     EXPECT_EQ(result.outcome, c.outcome);
-    if (c.outcome != AccountTable::LogOn::LoggedOn) {
+    if (c.outcome != Logon::LoggedOn) {
         EXPECT_FALSE(result.refusal.isEmpty());
         EXPECT_EQ(store.saves, savesBefore) << "a refused logon stores nothing";
         return;
     }
     EXPECT_TRUE(result.refusal.isEmpty());
     EXPECT_FALSE(result.saveError.has_value());
-    EXPECT_EQ(result.administrator, c.slot.userId == AccountTable::AdminId);
-    EXPECT_EQ(table.loggedOnIndex(), 2);
-    EXPECT_EQ(table.grantedMinutes(), c.sessionMinutes);
+    EXPECT_EQ(result.administrator(), c.slot.userId == AccountTable::AdminId);
+    EXPECT_EQ(result.slot, 2);
+    EXPECT_EQ(result.grant.minutes, c.sessionMinutes);
+    EXPECT_EQ(result.grant.userId, c.slot.userId);
+    EXPECT_FALSE(result.grant.token.isEmpty()) << "the session's end needs its token";
     EXPECT_EQ(stored("left"), c.storedLeft);
     EXPECT_EQ(stored("date"), c.storedDate);
 }
@@ -75,13 +77,13 @@ const AccountSlot Kid{QStringLiteral("KID"), QStringLiteral("PW"), 60, Yesterday
 INSTANTIATE_TEST_SUITE_P(
     , LogOnRule,
     ::testing::Values(LogOnCase{"NewDayGivesTheWholeAllowance", Kid, QStringLiteral("KID"),
-                                QStringLiteral("PW"), AccountTable::LogOn::LoggedOn, 60,
-                                QStringLiteral("0"), Today},
+                                QStringLiteral("PW"), Logon::LoggedOn, 60, QStringLiteral("0"),
+                                Today},
                       LogOnCase{"SameDayContinuesFromTheMinutesLeft",
                                 {QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 17},
                                 QStringLiteral("KID"),
                                 QStringLiteral("PW"),
-                                AccountTable::LogOn::LoggedOn,
+                                Logon::LoggedOn,
                                 17,
                                 QStringLiteral("0"),
                                 Today},
@@ -89,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 0},
                                 QStringLiteral("KID"),
                                 QStringLiteral("PW"),
-                                AccountTable::LogOn::NoTimeLeft,
+                                Logon::NoTimeLeft,
                                 0,
                                 {},
                                 {}},
@@ -97,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {QStringLiteral("KID"), QStringLiteral("PW"), 0, Yesterday, 0},
                                 QStringLiteral("KID"),
                                 QStringLiteral("PW"),
-                                AccountTable::LogOn::Disabled,
+                                Logon::Disabled,
                                 0,
                                 {},
                                 {}},
@@ -105,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {QStringLiteral("KID"), QStringLiteral("PW"), -1, Yesterday, 0},
                                 QStringLiteral("KID"),
                                 QStringLiteral("PW"),
-                                AccountTable::LogOn::LoggedOn,
+                                Logon::LoggedOn,
                                 -1,
                                 QStringLiteral("0"),
                                 Today},
@@ -113,18 +115,18 @@ INSTANTIATE_TEST_SUITE_P(
                                 Kid,
                                 QStringLiteral("KID"),
                                 QStringLiteral("PX"),
-                                AccountTable::LogOn::Invalid,
+                                Logon::Invalid,
                                 0,
                                 {},
                                 {}},
                       LogOnCase{"TypedInAnyCaseIsComparedUpperCased", Kid, QStringLiteral("kId"),
-                                QStringLiteral("pw"), AccountTable::LogOn::LoggedOn, 60,
-                                QStringLiteral("0"), Today},
+                                QStringLiteral("pw"), Logon::LoggedOn, 60, QStringLiteral("0"),
+                                Today},
                       LogOnCase{"UpperCasingMakesNoWrongPasswordRight",
                                 Kid,
                                 QStringLiteral("kid"),
                                 QStringLiteral("px"),
-                                AccountTable::LogOn::Invalid,
+                                Logon::Invalid,
                                 0,
                                 {},
                                 {}},
@@ -132,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {AccountTable::AdminId, QStringLiteral("CHIEF"), 0, Yesterday, -1},
                                 AccountTable::AdminId,
                                 QStringLiteral("CHIEF"),
-                                AccountTable::LogOn::LoggedOn,
+                                Logon::LoggedOn,
                                 0,
                                 QStringLiteral("-1"),
                                 Today},
@@ -140,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {AccountTable::AdminId, QStringLiteral("CHIEF"), 0, Today, -1},
                                 AccountTable::AdminId,
                                 QStringLiteral("CHIEF"),
-                                AccountTable::LogOn::LoggedOn,
+                                Logon::LoggedOn,
                                 -1,
                                 QStringLiteral("-1"),
                                 Today}),
@@ -162,16 +164,15 @@ TEST_F(AccountRules, ARefusedStoreRefusesEveryLogonUntilItIsMended)
 {
     store.refusedBecause = QStringLiteral("the settings file is a symbolic link");
     load(Kid);
-    const AccountTable::LogOn refused =
-        table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    EXPECT_EQ(refused.outcome, AccountTable::LogOn::StoreRefused);
+    const Logon refused = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(refused.outcome, Logon::StoreRefused);
     EXPECT_EQ(refused.refusal, QStringLiteral("Sorry, the settings file is not safe to use. See "
                                               "your administrator"));
     EXPECT_EQ(store.saves, 0);
 
     store.refusedBecause.clear();
     EXPECT_EQ(table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::LoggedOn);
+              Logon::LoggedOn);
     EXPECT_EQ(stored("date"), Today);
 }
 
@@ -180,21 +181,18 @@ TEST_F(AccountRules, NoSessionStartsWhenTheStoreCannotTakeTheLogonAndNothingChan
     load(AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 25});
     const QList<AccountSlot> before = table.accounts();
     store.failNextSave = true;
-    const AccountTable::LogOn result =
-        table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    EXPECT_EQ(result.outcome, AccountTable::LogOn::CannotSave);
+    const Logon result = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(result.outcome, Logon::CannotSave);
     EXPECT_EQ(result.refusal,
               QStringLiteral("Sorry, the accounts cannot be saved. See your administrator"));
-    EXPECT_FALSE(result.administrator);
-    EXPECT_EQ(table.loggedOnIndex(), 0);
-    EXPECT_EQ(table.grantedMinutes(), 0);
+    EXPECT_FALSE(result.administrator());
+    EXPECT_TRUE(result.grant.token.isEmpty()) << "no session is opened";
     EXPECT_EQ(table.accounts(), before) << "the table keeps what the store holds";
 
     // Once the store takes it, the same account logs on with what was stored before.
-    const AccountTable::LogOn again =
-        table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    EXPECT_EQ(again.outcome, AccountTable::LogOn::LoggedOn);
-    EXPECT_EQ(table.grantedMinutes(), 25);
+    const Logon again = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
+    EXPECT_EQ(again.outcome, Logon::LoggedOn);
+    EXPECT_EQ(again.grant.minutes, 25);
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
 }
 
@@ -202,10 +200,9 @@ TEST_F(AccountRules, TheAdministratorLogsOnWhenTheStoreCannotBeWrittenAndIsToldW
 {
     load(Kid);
     store.failNextSave = true;
-    const AccountTable::LogOn result =
-        table.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
-    EXPECT_EQ(result.outcome, AccountTable::LogOn::LoggedOn);
-    EXPECT_TRUE(result.administrator);
+    const Logon result = table.logOn(AccountTable::AdminId, QStringLiteral("BOSS"), Today);
+    EXPECT_EQ(result.outcome, Logon::LoggedOn);
+    EXPECT_TRUE(result.administrator());
     ASSERT_TRUE(result.saveError.has_value());
     EXPECT_EQ(result.saveError->errorText(),
               QStringLiteral("Error 75 Path/File access error: disk full"));
@@ -214,13 +211,10 @@ TEST_F(AccountRules, TheAdministratorLogsOnWhenTheStoreCannotBeWrittenAndIsToldW
 TEST_F(AccountRules, ASessionEndTheStoreCannotTakeForfeitsTheRestOfTheDay)
 {
     load(Kid);
-    table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    SessionCountdown session(table, nullptr);
-    session.start(table.grantedMinutes(), true);
-    session.tick();
+    const SessionGrant kid = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).grant;
     store.failNextSave = true;
     try {
-        table.endSession(session.minutes(), Today);
+        table.endSession(kid, 59, Today);
         ADD_FAILURE() << "the failed session end reported success";
     } catch (const AppError &error) {
         EXPECT_EQ(error.number(), 75);
@@ -233,49 +227,45 @@ TEST_F(AccountRules, ASessionEndTheStoreCannotTakeForfeitsTheRestOfTheDay)
 
     // A later save of the table (the administrator's, say) does not hand the minutes back, and
     // the next logon today is refused.
-    table.logOff();
     table.SaveAccounts();
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
     EXPECT_EQ(table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).outcome,
-              AccountTable::LogOn::NoTimeLeft);
+              Logon::NoTimeLeft);
 }
 
 TEST_F(AccountRules, DuringASessionEverySaveStoresNothingLeftAndTheEndStoresTheRemainder)
 {
     load(Kid);
-    table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    SessionCountdown session(table, nullptr);
-    session.start(table.grantedMinutes(), true);
-    EXPECT_TRUE(table.sessionRunning());
-    session.tick();
-    session.tick();
-    table.changePassword(QStringLiteral("neW2"));
+    const SessionGrant kid = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).grant;
+    table.changePassword(kid, QStringLiteral("neW2"));
     EXPECT_EQ(stored("pswd"), QStringLiteral("NEW2"));
     EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    table.SaveAccounts();
+    EXPECT_EQ(stored("left"), QStringLiteral("0"))
+        << "a save during the session gives no time back";
 
-    table.endSession(session.minutes(), QStringLiteral("12/9/2026"));
-    EXPECT_FALSE(table.sessionRunning());
+    table.endSession(kid, 58, QStringLiteral("12/9/2026"));
     EXPECT_EQ(stored("left"), QStringLiteral("58"));
     EXPECT_EQ(stored("date"), QStringLiteral("12/9/2026"));
     EXPECT_EQ(stored("pswd"), QStringLiteral("NEW2"));
     EXPECT_EQ(stored("user", 1), AccountTable::AdminId) << "the other accounts stay";
 }
 
-TEST_F(AccountRules, NoSessionMeansNoSlotToEndOrChange)
+TEST_F(AccountRules, AGrantNoLogonGaveEndsAndChangesNothing)
 {
     load(Kid);
     const int savesBefore = store.saves;
-    for (const int slot : {0, 11, -3}) {
-        table.setSession(slot, 30);
-        EXPECT_THROW(table.endSession(30, Today), AppError) << slot;
-        EXPECT_THROW(table.changePassword(QStringLiteral("X")), AppError) << slot;
-    }
-    EXPECT_EQ(store.saves, savesBefore);
-    try {
-        table.endSession(30, Today);
-    } catch (const AppError &error) {
-        EXPECT_EQ(error.text(), QStringLiteral("9 Subscript out of range"));
-    }
+    const SessionGrant kid = table.logOn(QStringLiteral("KID"), QStringLiteral("PW"), Today).grant;
+    SessionGrant forged = kid;
+    forged.token = QStringLiteral("guessed");
+    table.endSession(forged, 60, Today);
+    table.endSession(SessionGrant(), 60, Today);
+    EXPECT_EQ(stored("left"), QStringLiteral("0"));
+    EXPECT_EQ(store.saves, savesBefore + 1) << "only the logon was stored";
+    SessionGrant nowhere;
+    nowhere.key = 11;
+    EXPECT_THROW(table.changePassword(nowhere, QStringLiteral("X")), AppError);
+    EXPECT_EQ(store.saves, savesBefore + 1);
 }
 
 TEST_F(AccountRules, SlotsOutsideOneToTenAreRefusedAndEmptySlotsReadEmpty)

@@ -152,14 +152,26 @@ TEST_F(AccountTableStore, AFailedSaveRaisesAnErrorWithNumberAndDescription)
     }
 }
 
-TEST_F(AccountTableStore, LoggedOnSlotOutsideTheTableIsAnError)
+TEST_F(AccountTableStore, ASessionOpenedByHandIsStoredAsALogonsAndOnlyForASlotInTheTable)
 {
-    table.setSession(0, 10);
-    EXPECT_THROW(table.loggedOnSlot(), AppError);
-    table.setSession(11, 10);
-    EXPECT_THROW(table.loggedOnSlot(), AppError);
-    table.setSession(3, 10);
-    EXPECT_EQ(&table.loggedOnSlot(), &table.account(3));
+    storeAccount(1, QStringLiteral("ADMINISTRATOR"), QStringLiteral("BOSS"), -1, QString(), -1);
+    storeAccount(2, QStringLiteral("KID"), QStringLiteral("PW"), 30, QString(), 30);
+    table.LoadAccounts();
+    const int savesBefore = store.saves;
+    for (const int slot : {0, -1, 11, table.count() + 1})
+        EXPECT_THROW(table.openSession(slot, 10, QStringLiteral("12/8/2026")), AppError) << slot;
+    EXPECT_EQ(store.saves, savesBefore) << "nothing is stored for a slot without an account";
+
+    const SessionGrant grant = table.openSession(2, 10, QStringLiteral("12/8/2026"));
+    EXPECT_EQ(grant.userId, table.account(2).userId);
+    EXPECT_EQ(grant.minutes, 10);
+    EXPECT_FALSE(grant.token.isEmpty());
+    EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("0"));
+    table.endSession(grant, 7, QStringLiteral("12/8/2026"));
+    EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("7"));
+    table.endSession(grant, 3, QStringLiteral("12/8/2026"));
+    EXPECT_EQ(store.section().value(QStringLiteral("left2")), QStringLiteral("7"))
+        << "a session's end is stored once";
 }
 
 } // namespace

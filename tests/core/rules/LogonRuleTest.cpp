@@ -17,38 +17,37 @@ TEST(LogonRule, TheFirstSlotWithTheExactUserIdAndPasswordIsTheAccount)
         {QStringLiteral("KID"), QStringLiteral("PW"), 60, Yesterday, 12},
         {QStringLiteral("KID"), QStringLiteral("PW"), 90, Today, 40},
     };
-    const LogonRule::Result first =
+    const Logon first =
         LogonRule::apply(accounts, QStringLiteral("KID"), QStringLiteral("PW"), Today);
-    EXPECT_EQ(first.outcome, LogonOutcome::LoggedOn);
+    EXPECT_EQ(first.outcome, Logon::LoggedOn);
     EXPECT_EQ(first.slot, 3) << "of two equal accounts the earlier slot counts";
-    EXPECT_EQ(first.sessionMinutes, 60);
+    EXPECT_EQ(first.grant.minutes, 60);
     EXPECT_EQ(first.stored,
               (AccountSlot{QStringLiteral("KID"), QStringLiteral("PW"), 60, Today, 0}));
-    EXPECT_FALSE(first.administrator);
+    EXPECT_FALSE(first.administrator());
 
     // Ids and passwords arrive upper-cased; nothing else is matched loosely.
     for (const auto &[user, password] : {std::pair{QStringLiteral("kid"), QStringLiteral("PW")},
                                          std::pair{QStringLiteral("KID"), QStringLiteral("pw")},
                                          std::pair{QStringLiteral("KID "), QStringLiteral("PW")},
                                          std::pair{QStringLiteral("KID"), QString()}}) {
-        const LogonRule::Result none = LogonRule::apply(accounts, user, password, Today);
-        EXPECT_EQ(none.outcome, LogonOutcome::Invalid)
-            << qPrintable(user + QLatin1Char('/') + password);
+        const Logon none = LogonRule::apply(accounts, user, password, Today);
+        EXPECT_EQ(none.outcome, Logon::Invalid) << qPrintable(user + QLatin1Char('/') + password);
         EXPECT_EQ(none.slot, 0);
     }
     EXPECT_EQ(
         LogonRule::apply({}, AccountTable::AdminId, AccountTable::FirstRunPassword, Today).outcome,
-        LogonOutcome::Invalid);
+        Logon::Invalid);
 }
 
 TEST(LogonRule, TheAdministratorIsKnownByHisIdAndNeverDisabled)
 {
     const QList<AccountSlot> accounts{{AccountTable::AdminId, QStringLiteral("BOSS"), 0, Today, 7}};
-    const LogonRule::Result admin =
+    const Logon admin =
         LogonRule::apply(accounts, AccountTable::AdminId, QStringLiteral("BOSS"), Today);
-    EXPECT_EQ(admin.outcome, LogonOutcome::LoggedOn);
-    EXPECT_TRUE(admin.administrator);
-    EXPECT_EQ(admin.sessionMinutes, 7) << "the same day continues";
+    EXPECT_EQ(admin.outcome, Logon::LoggedOn);
+    EXPECT_TRUE(admin.administrator());
+    EXPECT_EQ(admin.grant.minutes, 7) << "the same day continues";
     EXPECT_EQ(admin.stored.minsLeft, -1);
 }
 
